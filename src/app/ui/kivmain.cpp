@@ -1,0 +1,226 @@
+#include "kivmain.h"
+
+#include "kivini.h"
+#include "pc_dirs.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+
+namespace kiv {
+
+namespace {
+
+constexpr int kPanel0Width = 75;
+constexpr int kPanel1Width = 75;
+constexpr int kPanel3Width = 50;
+
+}  // namespace
+
+Tfkivmain::Tfkivmain(TCommandLine commandLine, QWidget *parent)
+    : QMainWindow(parent)
+    , m_commandLine(std::move(commandLine))
+    , m_environment(InstallDir())
+{
+    setObjectName(QStringLiteral("fkivmain"));
+    setWindowTitle(QStringLiteral("KIV C Compiler IDE"));
+    FormCreate();
+}
+
+Tfkivmain::~Tfkivmain()
+{
+    qApp->removeEventFilter(this);
+}
+
+void Tfkivmain::FormCreate()
+{
+    // The page area fills the client area.
+    auto *pages = new QWidget(this);
+    pages->setObjectName(QStringLiteral("PageArea"));
+    pages->setAutoFillBackground(true);
+    pages->setBackgroundRole(QPalette::Dark);
+    setCentralWidget(pages);
+
+    CreateMenus();
+    CreateStatusBar();
+    TraceMilestone(QStringLiteral("MA"));
+    TraceMilestone(QStringLiteral("MB"));
+    TraceMilestone(QStringLiteral("MC"));
+    TraceMilestone(QStringLiteral("MD"));
+    TraceMilestone(QStringLiteral("MG"));
+
+    // Escape closes the output window; the event is always passed on.
+    qApp->installEventFilter(this);
+}
+
+void Tfkivmain::CreateMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File1"));
+    m_reopenFiles = file->addMenu(QStringLiteral("&Reopen"));
+    m_reopenFiles->setObjectName(QStringLiteral("ReopenFiles"));
+    file->addSeparator();
+    QAction *exit = file->addAction(QStringLiteral("e&Xit"), this, &QWidget::close);
+    exit->setObjectName(QStringLiteral("ActionFileExit"));
+
+    QMenu *project = menuBar()->addMenu(QStringLiteral("&Project"));
+    project->setObjectName(QStringLiteral("Project1"));
+    m_reopenProjects = project->addMenu(QStringLiteral("&Reopen"));
+    m_reopenProjects->setObjectName(QStringLiteral("ReopenProjects"));
+}
+
+void Tfkivmain::CreateStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    for (int n = 0; n < 4; ++n) {
+        auto *panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(n));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setIndent(2);
+        m_panels[n] = panel;
+        bar->addWidget(panel, 0);
+    }
+    m_panels[0]->setAlignment(Qt::AlignCenter);
+    LayoutStatusPanels();
+}
+
+int Tfkivmain::StatusPanel2Width(int barWidth)
+{
+    return qMax(0, int((barWidth - kPanel0Width - kPanel1Width - 33) * 0.75));
+}
+
+void Tfkivmain::LayoutStatusPanels()
+{
+    m_panels[0]->setFixedWidth(kPanel0Width);
+    m_panels[1]->setFixedWidth(kPanel1Width);
+    m_panels[2]->setFixedWidth(StatusPanel2Width(statusBar()->width()));
+    m_panels[3]->setFixedWidth(kPanel3Width);
+}
+
+void Tfkivmain::SetStatusText(int panel, const QString &text)
+{
+    m_panels.at(panel)->setText(text);
+}
+
+void Tfkivmain::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!isMaximized() && !isMinimized() && !isFullScreen())
+        m_normalGeometry = geometry();
+    LayoutStatusPanels();
+}
+
+void Tfkivmain::AddRecentFile(const QString &path)
+{
+    m_environment.RecentFiles.AddRecent(path);
+    RebuildReopenMenu(m_reopenFiles, m_environment.RecentFiles, ReopenFile);
+}
+
+void Tfkivmain::AddRecentProject(const QString &path)
+{
+    m_environment.RecentProjects.AddRecent(path);
+    RebuildReopenMenu(m_reopenProjects, m_environment.RecentProjects, ReopenProject);
+}
+
+void Tfkivmain::RebuildReopenMenu(QMenu *menu, const TRecentList &list,
+                                  const std::function<void(const QString &)> &opener)
+{
+    menu->clear();
+    for (int n = 0; n < list.Count(); ++n) {
+        QAction *entry = menu->addAction(list.Caption(n));
+        const QString path = list.Slot(n);
+        entry->setData(path);
+        entry->setEnabled(bool(opener));
+        connect(entry, &QAction::triggered, this, [this, path, menu] {
+            const auto &open = menu == m_reopenFiles ? ReopenFile : ReopenProject;
+            if (open)
+                open(path);
+        });
+    }
+    menu->setEnabled(list.Count() > 0);
+}
+
+void Tfkivmain::FormShow()
+{
+    if (m_shown)
+        return;
+    m_shown = true;
+    TIniFile ini(SettingsFilePath());
+    m_environment.RestoreEnvironment(ini, *this, m_commandLine.CommandLineFile);
+    RebuildReopenMenu(m_reopenFiles, m_environment.RecentFiles, ReopenFile);
+    RebuildReopenMenu(m_reopenProjects, m_environment.RecentProjects, ReopenProject);
+    TraceMilestone(QStringLiteral("ME"));
+    TraceMilestone(QStringLiteral("MF"));
+}
+
+TWindowGeometry Tfkivmain::WindowGeometry() const
+{
+    TWindowGeometry g;
+    const QRect r = m_normalGeometry.isValid() ? m_normalGeometry : geometry();
+    g.top = r.y();
+    g.left = r.x();
+    g.height = r.height();
+    g.width = r.width();
+    g.size = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+    return g;
+}
+
+void Tfkivmain::ApplyWindowGeometry(const TWindowGeometry &g)
+{
+    setGeometry(g.left, g.top, qMax(g.width, 100), qMax(g.height, 100));
+    m_normalGeometry = geometry();
+    switch (g.size) {
+    case 1: showMinimized(); break;
+    case 2: showMaximized(); break;
+    default: showNormal(); break;
+    }
+}
+
+void Tfkivmain::saveenv()
+{
+    if (m_environmentSaved)
+        return;
+    m_environmentSaved = true;
+    TIniFile ini(SettingsFilePath());
+    m_environment.saveenv(ini, *this);
+}
+
+void Tfkivmain::closeEvent(QCloseEvent *event)
+{
+    if (DebugSessionActive && DebugSessionActive()) {
+        event->ignore();
+        if (StopDebugSessionThenClose)
+            StopDebugSessionThenClose();
+        return;
+    }
+    saveenv();
+    event->accept();
+}
+
+bool Tfkivmain::eventFilter(QObject *watched, QEvent *event)
+{
+    // Only the transition from released to pressed counts: auto-repeat is ignored until the
+    // key has been let go.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape && watched->isWidgetType()) {
+            if (event->type() == QEvent::KeyRelease) {
+                if (!key->isAutoRepeat())
+                    m_escapeDown = false;
+            } else if (!m_escapeDown) {
+                m_escapeDown = true;
+                if (QApplication::activeWindow() == this && m_outputWindow
+                    && m_outputWindow->isVisible())
+                    m_outputWindow->close();
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace kiv

@@ -1,0 +1,88 @@
+// kivtool VERB [ARGS...] — the IDE's window-free tools from the command line.
+
+#include "kivtool.h"
+
+#include "pc_dirs.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace kiv::tool {
+
+QTextStream &Out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream &Err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+namespace {
+
+struct TVerb {
+    const char *name;
+    const char *usage;
+    const char *summary;
+    int (*run)(const QStringList &args);
+};
+
+int VerbDirs(const QStringList &)
+{
+    Out() << "InstallDir          " << InstallDir() << '\n'
+          << "DllDir              " << DllDir() << '\n'
+          << "UtilsDir            " << UtilsDir() << '\n'
+          << "CompilerDir         " << CompilerDir() << '\n'
+          << "CompilerProgramDir  " << CompilerProgramDir() << '\n'
+          << "WatchDir            " << WatchDir() << '\n'
+          << "DebuggerProfilesDir " << DebuggerProfilesDir() << '\n'
+          << "SettingsFilePath    " << SettingsFilePath() << '\n';
+    return 0;
+}
+
+// One line per verb; verbs arrive with the tools they drive.
+const TVerb kVerbs[] = {
+    {"dirs", "dirs", "print the installation directories the IDE uses", &VerbDirs},
+};
+
+void PrintHelp()
+{
+    Out() << "usage: kivtool VERB [ARGS...]\n\nverbs:\n";
+    for (const TVerb &verb : kVerbs)
+        Out() << "  " << QString::fromLatin1(verb.usage).leftJustified(36) << verb.summary << '\n';
+}
+
+}  // namespace
+
+}  // namespace kiv::tool
+
+int main(int argc, char **argv)
+{
+    using namespace kiv::tool;
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("KIV_EXE"))
+        kiv::SetExecutablePathForDirs(QStringLiteral(KIV_STAGE_DIR "/bin/kiv"));
+    else
+        kiv::SetExecutablePathForDirs(qEnvironmentVariable("KIV_EXE"));
+
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
+        PrintHelp();
+        return args.isEmpty() ? 2 : 0;
+    }
+    const QString name = args.takeFirst();
+    for (const TVerb &verb : kVerbs) {
+        if (name == QLatin1String(verb.name)) {
+            const int rc = verb.run(args);
+            Out().flush();
+            Err().flush();
+            return rc;
+        }
+    }
+    Err() << "kivtool: unknown verb \"" << name << "\"; kivtool --help lists them\n";
+    return 2;
+}

@@ -1,0 +1,6 @@
+#include "kivstartup.h"
+
+int main(int argc, char **argv)
+{
+    return kiv::KivMain(argc, argv);
+}
