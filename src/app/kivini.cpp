@@ -116,8 +116,12 @@ bool WriteLines(const QString &path, const QStringList &lines)
         data += line.toUtf8();
         data += "\r\n";
     }
-    if (file.write(data) != data.size())
+    // A short write (full disk, size limit) must not be committed over the old file.
+    if (file.write(data) != data.size() || !file.flush() || file.error() != QFileDevice::NoError
+        || file.size() != data.size()) {
+        file.cancelWriting();
         return false;
+    }
     return file.commit();
 }
 

@@ -3,6 +3,9 @@
 
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 
 using namespace kiv;
@@ -61,6 +64,31 @@ TEST(IniTest, FailedWriteLeavesTheFileIntact)
     EXPECT_FALSE(ini.WriteString("s", "k", "lost"));
     EXPECT_EQ(ini.ReadString("s", "k"), "kept");
     QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST(IniTest, FullDiskLeavesTheFileIntact)
+{
+    // A file size limit makes every write past it fail, as a full disk does, even for root.
+    QTemporaryDir tmp;
+    TIniFile ini(tmp.filePath("kiv.ini"));
+    ASSERT_TRUE(ini.WriteString("s", "k", "kept"));
+    const QByteArray before = test::ReadFile(ini.FileName());
+
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    struct sigaction ignore {}, previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous);
+    struct rlimit tiny = old;
+    tiny.rlim_cur = 8;
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    const bool written = ini.WriteString("s", "k", QString(200, 'x'));
+    setrlimit(RLIMIT_FSIZE, &old);
+    sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(test::ReadFile(ini.FileName()), before);
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files), QStringList{"kiv.ini"});
 }
 
 TEST(IniTest, ValueWithLineBreakStaysOneKey)
