@@ -1,0 +1,142 @@
+#pragma once
+
+#include "textfile.h"
+#include "textpos.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QStringList>
+
+namespace kiv {
+
+/// The kinds of editor. Only SyntaxColoringEditor colours C source; DiffFileViewer shows a
+/// compare result; DiffFileViewer and AdvancedViewer are read-only. Once an editor is a
+/// TextEditor its type no longer changes.
+enum tEditorType {
+    NormalEditor = 0,
+    SyntaxColoringEditor = 1,
+    DiffFileViewer = 2,
+    TextEditor = 3,
+    AdvancedViewer = 4,
+};
+
+/// The source editor of a page: a Scintilla editor that loads and saves one named file,
+/// keeping the file's encoding and line ends, with lines and columns counted from 1.
+///
+/// The document is held as UTF-8 inside the widget whatever the file's encoding; every
+/// conversion between the system's TextPos and the widget's byte positions goes through
+/// PositionOf() and TextPosAt().
+class TOvcTextFileEditorSyntax : public QsciScintilla {
+    Q_OBJECT
+
+public:
+    /// Marker numbers: bookmark n uses kBookmarkMarker + n (n = 0 .. 9). Markers below
+    /// kBookmarkMarker are free for line flags and the debugger.
+    static constexpr int kBookmarkMarker = 10;
+    static constexpr int kBookmarkCount = 10;
+    /// The margins: line numbers, then the marker margin.
+    static constexpr int kLineNumberMargin = 0;
+    static constexpr int kMarkerMargin = 1;
+
+    explicit TOvcTextFileEditorSyntax(QWidget *parent = nullptr);
+    ~TOvcTextFileEditorSyntax() override;
+
+    // --- the file -------------------------------------------------------------------------
+    QString FileName() const { return m_fileName; }
+    void SetFileName(const QString &path) { m_fileName = path; }
+    /// Replaces the text with the file's contents, takes its name, clears undo and the modified
+    /// flag. A file that cannot be read leaves the editor as it was (false, reason in `error`).
+    bool LoadFromFile(const QString &path, QString *error = nullptr);
+    /// Writes the text to FileName() (or `path` when given, which then becomes the file name)
+    /// in the file's encoding and line ends, keeping a ".BAK" copy of the old file when
+    /// BackupOnSave is on. On success the modified flag is cleared; on failure text, name and
+    /// modified flag stay and `error` says why.
+    bool SaveToFile(QString *error = nullptr);
+    bool SaveToFile(const QString &path, QString *error);
+    bool BackupOnSave() const { return m_backupOnSave; }
+    void SetBackupOnSave(bool on) { m_backupOnSave = on; }
+    /// The encoding and line end used when saving; taken from the loaded file.
+    TTextFileFormat FileFormat() const { return m_format; }
+    void SetFileFormat(const TTextFileFormat &format);
+
+    /// The text exactly as the document holds it (UTF-8, NUL bytes included).
+    QByteArray DocumentBytes() const;
+    /// Replaces the whole text as one undoable change.
+    void SetDocumentText(const QString &text);
+
+    bool Modified() const { return isModified(); }
+    /// Clears the modified flag (the widget can only be marked modified by a change).
+    void ClearModified() { setModified(false); }
+    bool ReadOnly() const { return isReadOnly(); }
+    void SetReadOnly(bool on) { setReadOnly(on); }
+
+    // --- type ------------------------------------------------------------------------------
+    tEditorType EditorType() const { return m_editorType; }
+    /// Sets the type (ignored once the editor is a TextEditor); DiffFileViewer and
+    /// AdvancedViewer make the editor read-only.
+    void SetEditorType(tEditorType type);
+
+    /// True: the Tab key inserts into the text; false: it moves the focus on.
+    bool TabInsertion() const { return m_tabInsertion; }
+    void SetTabInsertion(bool on) { m_tabInsertion = on; }
+
+    // --- lines, caret and selection (1-based) ---------------------------------------------
+    int LineCount() const;
+    /// The text of `line` without its line end; empty for a line out of range.
+    QString Line(int line) const;
+    /// Number of characters of `line` (its line end not counted).
+    int LineLength(int line) const;
+    TextPos CaretPos() const;
+    /// Moves the caret (clamped to the text) and scrolls it into view.
+    void SetCaretPos(const TextPos &pos);
+    bool HasSelection() const { return hasSelectedText(); }
+    /// The selection's first and last position (the end is just after the last character).
+    TextPos SelectionStart() const;
+    TextPos SelectionEnd() const;
+    QString SelectedText() const { return selectedText(); }
+    /// Selects from `anchor` to `caret`, the caret ending at `caret`.
+    void SetSelection(const TextPos &anchor, const TextPos &caret);
+
+    /// The one conversion between the system's positions and the widget's byte positions.
+    int PositionOf(const TextPos &pos) const;
+    TextPos TextPosAt(int position) const;
+
+    // --- bookmarks 0 .. 9 ------------------------------------------------------------------
+    /// Sets bookmark n on `line`, removing it from wherever it was.
+    void SetBookmark(int n, int line);
+    void ClearBookmark(int n);
+    /// The line of bookmark n, 0 when it is not set.
+    int BookmarkLine(int n) const;
+    /// Moves the caret to column 1 of bookmark n's line; false when it is not set.
+    bool GotoBookmark(int n);
+
+Q_SIGNALS:
+    /// The caret moved or the text changed under it.
+    void CaretMoved(kiv::TextPos pos);
+    /// Files were dropped on the editor from the desktop, in drop order.
+    void FilesDropped(const QStringList &paths);
+    void EditorTypeChanged(kiv::tEditorType type);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void DefineBookmarkMarkers();
+    void ReportCaret();
+    /// Attaches what paints the current editor type: the colouring lexer for
+    /// SyntaxColoringEditor and DiffFileViewer, plain text for the others.
+    void UpdateColouring();
+    void SetDocumentBytes(const QByteArray &utf8);
+
+    QString m_fileName;
+    TTextFileFormat m_format;
+    tEditorType m_editorType = NormalEditor;
+    bool m_backupOnSave = false;
+    bool m_tabInsertion = true;
+    TextPos m_lastCaret{0, 0};
+};
+
+}  // namespace kiv
