@@ -22,6 +22,8 @@ QTextStream &Err()
     return stream;
 }
 
+int VerbCompile(const QStringList &args);
+
 namespace {
 
 struct TVerb {
@@ -47,6 +49,7 @@ int VerbDirs(const QStringList &)
 // One line per verb; verbs arrive with the tools they drive.
 const TVerb kVerbs[] = {
     {"dirs", "dirs", "print the installation directories the IDE uses", &VerbDirs},
+    {"compile", "compile PATH.pjt", "compile a project with the selected edition", &VerbCompile},
 };
 
 void PrintHelp()
