@@ -1,0 +1,97 @@
+#include "kivassoctab.h"
+#include "testfiles.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace kiv;
+
+namespace {
+
+// The tab on a temporary home: every XDG folder points into it.
+class AssocTabTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_tmp.isValid());
+        const QString exe = m_tmp.filePath("inst/bin/kiv");
+        ASSERT_TRUE(test::WriteFile(exe, "#!/bin/sh\n"));
+        m_env = TAssocEnvironment::ForExecutable(exe, m_tmp.filePath("inst/icons/"));
+        m_env.dataHome = m_tmp.filePath("home/.local/share");
+        m_env.configHome = m_tmp.filePath("home/.config");
+        m_env.dataDirs = {m_tmp.filePath("system/share")};
+        m_env.configDirs = {m_tmp.filePath("system/xdg")};
+        m_env.desktops.clear();
+        m_env.refreshDatabases = false;
+    }
+
+    QTemporaryDir m_tmp;
+    TAssocEnvironment m_env;
+};
+
+QStringList Texts(QListWidget *list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+}  // namespace
+
+TEST_F(AssocTabTest, TextsListAndApplyCancel)
+{
+    TKivAssocTab tab(m_env);
+    EXPECT_EQ(tab.windowTitle(), "System");
+    EXPECT_EQ(tab.objectName(), "SystemTab");
+    auto *caption = tab.findChild<QLabel *>("assoclabel");
+    auto *note = tab.findChild<QLabel *>("assocnote");
+    auto *list = tab.findChild<QListWidget *>("assoclist");
+    ASSERT_TRUE(caption && note && list);
+    EXPECT_EQ(caption->text(), "Assosiate the follwing file extensions with KIV:");
+    EXPECT_EQ(note->text(), "NOTE: Modifying these system options will affect all\nusers who log on this computer.");
+
+    tab.Fill();
+    EXPECT_EQ(Texts(list), QStringList({".PJT (Project)", ".C (C Source File)", ".H (Header File)", ".LST (List)",
+                                        ".SYM (Symbols)", ".TRE (Call Tree)", ".COF (COFF)", ".COD (Code)",
+                                        ".HEX (Target Hex)"}));
+    for (int i = 0; i < list->count(); ++i)
+        EXPECT_EQ(list->item(i)->checkState(), Qt::Unchecked);
+
+    // Cancel forgets the check and writes nothing.
+    list->item(1)->setCheckState(Qt::Checked);
+    tab.Cancel();
+    EXPECT_EQ(list->item(1)->checkState(), Qt::Unchecked);
+    EXPECT_FALSE(QFileInfo::exists(m_tmp.filePath("home")));
+
+    // OK registers the checked entry; a tab shown later finds it checked.
+    list->item(0)->setCheckState(Qt::Checked);
+    const TAssocApplyResult result = tab.Apply();
+    EXPECT_EQ(result.changed, 1);
+    EXPECT_EQ(result.failed, 0);
+    TKivAssocTab later(m_env);
+    later.Fill();
+    auto *laterList = later.findChild<QListWidget *>("assoclist");
+    for (int i = 0; i < laterList->count(); ++i)
+        EXPECT_EQ(laterList->item(i)->checkState(), i == 0 ? Qt::Checked : Qt::Unchecked) << i;
+
+    if (!qEnvironmentVariableIsEmpty("KIV_ASSOC_SHOT")) {
+        later.resize(360, 300);
+        later.grab().save(qEnvironmentVariable("KIV_ASSOC_SHOT"));
+    }
+}
+
+TEST_F(AssocTabTest, FailedChangeShowsItsOldCheck)
+{
+    ASSERT_TRUE(test::WriteFile(m_env.configHome, "a file where the folder should be"));
+    TKivAssocTab tab(m_env);
+    tab.Fill();
+    auto *list = tab.findChild<QListWidget *>("assoclist");
+    list->item(2)->setCheckState(Qt::Checked);
+    EXPECT_EQ(tab.Apply().failed, 1);
+    EXPECT_EQ(list->item(2)->checkState(), Qt::Unchecked);
+}
