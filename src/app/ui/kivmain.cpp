@@ -1,6 +1,7 @@
 #include "kivmain.h"
 
 #include "kivini.h"
+#include "kivnotebook.h"
 #include "pc_dirs.h"
 
 #include <QApplication>
@@ -38,10 +39,8 @@ Tfkivmain::~Tfkivmain()
 void Tfkivmain::FormCreate()
 {
     // The page area fills the client area.
-    auto *pages = new QWidget(this);
-    pages->setObjectName(QStringLiteral("PageArea"));
-    pages->setAutoFillBackground(true);
-    pages->setBackgroundRole(QPalette::Dark);
+    CreateDocuments();
+    QWidget *pages = m_notebook;
     setCentralWidget(pages);
 
     CreateMenus();
@@ -62,6 +61,7 @@ void Tfkivmain::CreateMenus()
     file->setObjectName(QStringLiteral("File1"));
     m_reopenFiles = file->addMenu(QStringLiteral("&Reopen"));
     m_reopenFiles->setObjectName(QStringLiteral("ReopenFiles"));
+    CreateFileActions(file, m_reopenFiles->menuAction());
     file->addSeparator();
     QAction *exit = file->addAction(QStringLiteral("e&Xit"), this, &QWidget::close);
     exit->setObjectName(QStringLiteral("ActionFileExit"));
@@ -199,6 +199,12 @@ void Tfkivmain::closeEvent(QCloseEvent *event)
         return;
     }
     saveenv();
+    // A page whose changes could not be saved keeps the window open.
+    if (m_notebook->PageCount() > 0) {
+        m_environmentSaved = false;
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 

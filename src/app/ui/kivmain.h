@@ -14,6 +14,11 @@ class QMenu;
 
 namespace kiv {
 
+class THexViewer;
+class TKivNotebook;
+class TOvcTextFileEditorSyntax;
+struct TextPos;
+
 /// The main window: menu bar, page area, four-panel status bar, and the start-up and
 /// shutdown sequences around them.
 class Tfkivmain : public QMainWindow, public IEnvironmentHost {
@@ -61,6 +66,69 @@ public:
     QString DialogFolder() const override { return m_dialogFolder; }
     void SetDialogFolder(const QString &folder) override { m_dialogFolder = folder; }
 
+    // --- documents and their pages (kivdocs.cpp) -------------------------------------------
+    TKivNotebook *Notebook() const { return m_notebook; }
+    /// Opens a file for editing; mode 'R' source, 'T' plain text, 'D' compare result. Returns
+    /// the page index, or -1 when the file does not exist or cannot be read.
+    int doopenfile(const QString &path, QChar mode);
+    /// Opens a read-only view: mode 'H' a hex file viewer, any other an AdvancedViewer editor.
+    int doopenreadonly(const QString &path, const QString &caption, QChar mode);
+    /// The general opener, choosing by extension (and by content for other extensions).
+    int OpenByExtension(const QString &path, bool includeSearch);
+    /// The opener of the Open dialog (filter index 1 .. 7) and of the recent-files list.
+    int OpenByFilter(const QString &path, int filterIndex);
+    /// The page showing `path` (the last one when several do), or -1.
+    int FindPage(const QString &path) const;
+    /// The statistics file, captioned file name + " (Stats)".
+    int OpenStatistics(const QString &path);
+    int CodView(const QString &path);
+    int CoffView(const QString &path);
+    /// Saves an editor page (other pages are not saved); false after showing why it failed.
+    bool SavePage(int index);
+    bool SaveAs(int index);
+    void SaveAll();
+    void NewFile();
+    /// Closes a page, asking whether to save a modified editor; false when the page stays
+    /// open because saving it failed.
+    bool doclosefile(int index);
+    void CloseFile();
+    bool CloseAll();
+    /// Asks about every page whose file changed on disk since it was opened, saved or reloaded.
+    void CheckDiskChanges();
+    /// The File menu's document commands.
+    void ActionFileOpenExecute();
+    void ActionFileSaveExecute();
+
+    /// Runs after pages or the current page change (mode 0 pages changed, 2 current page
+    /// changed), once the status bar shows the caret and the current path.
+    std::function<void(int mode)> UpdateCommandGroupsHook;
+    /// Records the open files in the project file (before Close All and after Save All).
+    std::function<void()> RecordOpenFilesHook;
+    /// Opens a project file; returns the main file's page index or -1.
+    std::function<int(const QString &)> OpenProjectHook;
+    /// Told after a source or list view opened, so an active debug session refreshes markers.
+    std::function<void()> SourceViewOpened;
+    /// Writes the text dump of a COD file to `txt`, taking source lines from `lst`; false with
+    /// a message when it failed. Unset while the COD dump is not built.
+    std::function<bool(const QString &cod, const QString &lst, const QString &txt, QString *error)>
+        CodDump;
+    /// Applies the editor properties to an editor page or a file viewer page.
+    std::function<void(TOvcTextFileEditorSyntax *)> ApplyEditorPropertiesHook;
+    std::function<void(THexViewer *)> ApplyViewerPropertiesHook;
+    /// Told of each new editor page once its file is loaded (key commands, hover evaluation).
+    std::function<void(TOvcTextFileEditorSyntax *)> EditorOpened;
+
+    // IEnvironmentHost: the open documents
+    void SetOrderFiles(bool on) override;
+    QStringList PagePaths() const override;
+    QString CurrentPagePath() const override;
+    void BeginPageUpdate() override;
+    void EndPageUpdate() override;
+    void OpenRecalledFile(const QString &path) override;
+    void OpenCommandLineFile(const QString &path) override;
+    void SelectPage(const QString &path) override;
+    void CloseAllDocuments() override { CloseAll(); }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -74,6 +142,16 @@ private:
     void RebuildReopenMenu(QMenu *menu, const TRecentList &list,
                            const std::function<void(const QString &)> &opener);
     void saveenv();
+    void CreateDocuments();
+    void CreateFileActions(QMenu *file, QAction *before);
+    void DocumentsChanged(int mode);
+    void ShowCaret(QWidget *view, const TextPos &pos);
+    int SourceOpener(const QString &path, bool includeSearch);
+    int ContentOpener(const QString &path);
+    int OpenProjectFile(const QString &path);
+    bool ReloadPage(int index);
+    void ApplyEditorProperties(TOvcTextFileEditorSyntax *editor);
+    void ApplyViewerProperties(THexViewer *viewer);
 
     TCommandLine m_commandLine;
     TKivEnvironment m_environment;
@@ -86,6 +164,8 @@ private:
     bool m_shown = false;
     bool m_escapeDown = false;
     bool m_environmentSaved = false;
+    TKivNotebook *m_notebook = nullptr;
+    bool m_checkingDisk = false;
 };
 
 }  // namespace kiv

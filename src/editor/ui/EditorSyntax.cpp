@@ -50,6 +50,9 @@ TOvcTextFileEditorSyntax::TOvcTextFileEditorSyntax(QWidget *parent)
     setMarginsFont(font);
     setTabWidth(3);
     setIndentationsUseTabs(false);
+    // The horizontal scroll range follows the longest line shown instead of a fixed width.
+    SendScintilla(SCI_SETSCROLLWIDTH, 1L);
+    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1L);
     setMarginWidth(kLineNumberMargin, 0);
     setMarginLineNumbers(kLineNumberMargin, true);
     setMarginType(kMarkerMargin, SymbolMargin);
