@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   gputils gpsim
   adwaita-icon-theme fonts-dejavu-core
+  shared-mime-info desktop-file-utils libglib2.0-bin
 )
 
 missing=()
