@@ -66,6 +66,14 @@ const TKivFile &Entry(const char *extension)
     return g_KivFiles[IndexOf(extension)];
 }
 
+// The project icon the installation ships, from the source tree.
+QString ShippedIcon()
+{
+    const QString source = SourceDir().isEmpty() ? QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/../.."
+                                                 : SourceDir();
+    return QDir::cleanPath(source + "/data/icons/kivproject.svg");
+}
+
 // A program that records the arguments it was started with in "opened.txt" beside itself.
 const char kRecorder[] = "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$(dirname \"$0\")/opened.txt\"\n";
 
@@ -84,7 +92,7 @@ protected:
         qputenv("XDG_CONFIG_DIRS", Path("system/xdg").toLocal8Bit());
         qunsetenv("XDG_CURRENT_DESKTOP");
         m_exe = InstallProgram("inst/bin/kiv");
-        ASSERT_TRUE(QFile::copy(SourceDir() + "/data/icons/kivproject.svg", Path("inst/icons/kivproject.svg")));
+        ASSERT_TRUE(QFile::copy(ShippedIcon(), Path("inst/icons/kivproject.svg"))) << ShippedIcon().toStdString();
     }
 
     QString Path(const QString &relative) const { return m_root + '/' + relative; }
