@@ -562,12 +562,13 @@ TEST_F(AssocDesktopTools, DesktopEntriesAreValid)
     const QString validate = Tool("desktop-file-validate");
     if (validate.isEmpty())
         GTEST_SKIP() << "desktop-file-validate is not installed (scripts/setup.sh installs desktop-file-utils)";
-    const QString exe = InstallProgram("KIV IDE/it's $100%/bin/kiv");
+    const QString exe = InstallProgram("KIV IDE/it's $100% back\\slash/bin/kiv");
     TKivAssoc assoc(Env(exe));
     assoc.Fill();
     for (int i = 0; i < KivFileCount; ++i)
         assoc.SetChecked(i, true);
     ASSERT_EQ(assoc.Apply().failed, 0);
+    EXPECT_EQ(Checks(Env(exe)), std::vector<bool>(KivFileCount, true));
     for (const TKivFile &file : g_KivFiles) {
         int code = -1;
         const QString out = Run(validate, {assoc.DesktopFilePath(file)}, &code);
