@@ -152,6 +152,13 @@ struct TEditionBuild::TState {
 
     std::string Output(const std::string &extension) const { return base + "." + extension; }
     std::string Object() const { return base + ".o"; }
+    // Names relative to the project folder, where the tools run: gpasm names its sections
+    // and gplink its messages after them. "./" keeps a name starting with "-" from reading as
+    // an option.
+    std::string Relative(const std::string &extension) const
+    {
+        return "./" + fs::path(base).filename().string() + "." + extension;
+    }
     std::string DisplayProcessor() const { return "PIC" + Upper(processorName.starts_with("pic") ? processorName.substr(3) : processorName); }
     bool HasErrors() const { return result.FirstError() != nullptr; }
 };
@@ -364,7 +371,7 @@ bool TEditionBuild::Assemble(TState &state)
         args.push_back("__DEBUG=1");
     }
     args.push_back("-o");
-    args.push_back(state.Object());
+    args.push_back(state.Relative("o"));
     args.push_back(state.mainFile.string());
 
     const TToolResult run = RunTool(args, state.folder.string());
@@ -423,7 +430,7 @@ bool TEditionBuild::Assemble(TState &state)
 bool TEditionBuild::CheckProcessor(TState &state)
 {
     const TMessageLocation mainLine{state.mainFile.string(), 1, 0, 0};
-    const TToolResult object = RunTool({"gpvo", "-f", state.Object()}, state.folder.string());
+    const TToolResult object = RunTool({"gpvo", "-f", state.Relative("o")}, state.folder.string());
     if (!object.finished || object.exitCode != 0) {
         AddError(state, mnToolFailed, mainLine,
                  "The object reader gpvo " + (object.started ? std::string("failed") : "could not be started") +
@@ -500,8 +507,8 @@ bool TEditionBuild::Link(TState &state)
         args.push_back("_DEBUG");
     }
     args.push_back("-o");
-    args.push_back(state.Output(state.objectExtension));
-    args.push_back(state.Object());
+    args.push_back(state.Relative(state.objectExtension));
+    args.push_back(state.Relative("o"));
     const TToolResult run = RunTool(args, state.folder.string());
     if (!run.started || !run.finished) {
         AddError(state, mnToolFailed, mainLine,

@@ -15,7 +15,6 @@ int NumberForAssemblerError(int gpasmNumber, std::string_view text)
     case 108:
     case 109: return mnSyntax;
     case 124:
-    case 125:
     case 126:
     case 127:
     case 128: return mnArgument;
