@@ -704,6 +704,9 @@ void TEditionBuild::Finish(TState &state)
                      "Can not write the error file " + state.result.errorFile);
         }
     }
+    // Nothing was assembled: line 2 would otherwise still read as a finished compile.
+    if (state.HasErrors() && state.lineCount == 0)
+        Status(0, "Compilation failed.", csLine2);
     Status(0, SummaryText(state.result.messages), csLine7);
 }
 

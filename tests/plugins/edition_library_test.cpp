@@ -485,6 +485,13 @@ TEST_F(EditionLibraryTest, CFileIsRejectedClearlyWithoutOutputs)
     EXPECT_EQ(Navigate(err[0]).file, args.mainFile);
     EXPECT_EQ(out.errorFile, args.mainFile);
     EXPECT_EQ(out.errorLine, 1);
+    std::string line2;
+    for (const TStatusReport &report : out.reports) {
+        if (report.code == csLine2)
+            line2 = report.text;
+    }
+    EXPECT_EQ(line2, "Compilation failed.") << "the status window must not read as a finished compile";
+    EXPECT_EQ(out.LineTotal(), 0);
     const QStringList files = QDir(m_dir.path()).entryList(QDir::Files);
     EXPECT_EQ(files, QStringList({"main.c", "main.err"})) << "no output is faked";
 }
