@@ -148,7 +148,6 @@ struct TEditionBuild::TState {
     std::string processorName;     // "16f877a" as gputils names it
     TCore core = TCore::Unknown;
     std::string linkerScriptPath;
-    std::vector<std::string> written;
 
     std::string Output(const std::string &extension) const { return base + "." + extension; }
     std::string Object() const { return base + ".o"; }
@@ -159,7 +158,11 @@ struct TEditionBuild::TState {
     {
         return "./" + fs::path(base).filename().string() + "." + extension;
     }
-    std::string DisplayProcessor() const { return "PIC" + Upper(processorName.starts_with("pic") ? processorName.substr(3) : processorName); }
+    // "16f877a" -> "PIC16F877A"
+    std::string DisplayProcessor() const
+    {
+        return "PIC" + Upper(processorName.starts_with("pic") ? processorName.substr(3) : processorName);
+    }
     bool HasErrors() const { return result.FirstError() != nullptr; }
 };
 
@@ -520,8 +523,10 @@ bool TEditionBuild::Link(TState &state)
         const std::string token = QuotedToken(message.text);
         if (message.kind == TToolMessage::Error) {
             const int number = NumberForLinkerError(message.text);
+            // Missing symbols point at their first use, full sections at their declaration.
+            const bool locate = !token.empty() && number != mnLinkerOther;
             const TMessageLocation where =
-                token.empty() || number == mnLinkerOther ? mainLine : FindUsage(state, token, number == mnMissingDefinition);
+                locate ? FindUsage(state, token, number == mnMissingDefinition) : mainLine;
             AddError(state, number, where, message.text);
         } else {
             AddWarning(state, mnLinkerWarning, token.empty() ? mainLine : FindUsage(state, token, false),
@@ -530,7 +535,8 @@ bool TEditionBuild::Link(TState &state)
     }
     if (run.exitCode != 0 && !state.HasErrors()) {
         const std::string said = FirstOutputLine(run.output);
-        AddError(state, mnLinkerOther, mainLine, "The linker gplink failed" + (said.empty() ? std::string() : ": " + said));
+        AddError(state, mnLinkerOther, mainLine,
+                 "The linker gplink failed" + (said.empty() ? std::string() : ": " + said));
     }
     if (!state.HasErrors() && !FileExists(state.Output(state.objectExtension)))
         AddError(state, mnLinkerOther, mainLine, "The linker gplink wrote no HEX file");
@@ -625,8 +631,7 @@ void TEditionBuild::WriteReports(TState &state)
     sym += std::string(kDebugLines[debug]) +
            (debug == 0 ? std::string() : state.Output(kDebugFiles[debug])) + "\r\n";
     sym += std::string("    ICD Provisions: ") + ((state.request.options & coInCircuitDebugger) ? "Yes" : "No") + "\r\n";
-    if (WriteOutput(state, state.Output("sym"), sym))
-        state.written.push_back("sym");
+    WriteOutput(state, state.Output("sym"), sym);
 
     if (state.request.options & coKeepCallTree) {
         std::string hexText;
@@ -635,8 +640,7 @@ void TEditionBuild::WriteReports(TState &state)
             ReadIntelHex(hexText, state.request.objectFormat == 1, &image);
         const std::vector<TCallSite> calls = FindCalls(image, state.core, script, map.symbols);
         const std::string tree = CallTreeText("Call tree of " + name + ", " + processor, map, script, calls);
-        if (WriteOutput(state, state.Output("tre"), tree))
-            state.written.push_back("tre");
+        WriteOutput(state, state.Output("tre"), tree);
     }
 
     if (state.request.options & coKeepStatistics) {
@@ -652,8 +656,7 @@ void TEditionBuild::WriteReports(TState &state)
             sta += "    " + section.name + "  " + section.type + "  0x" + Hex(section.address, 4) + "  " +
                    std::to_string(size) + (program ? std::string(" ") + romUnit : std::string(" bytes")) + "\r\n";
         }
-        if (WriteOutput(state, state.Output("sta"), sta))
-            state.written.push_back("sta");
+        WriteOutput(state, state.Output("sta"), sta);
     }
 
     Status(static_cast<std::uint8_t>(romPercent), "ROM used: " + romLine, csRomPercent);
