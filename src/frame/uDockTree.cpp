@@ -34,6 +34,7 @@ std::unique_ptr<TDockZone> CloneZone(const TDockZone &zone)
     copy->name = zone.name;
     copy->orientation = zone.orientation;
     copy->size = zone.size;
+    copy->extent = zone.extent;
     for (const auto &child : zone.children)
         copy->children.push_back(CloneZone(*child));
     return copy;
@@ -376,7 +377,7 @@ std::vector<TZoneRect> TDockZoneTree::Layout(const QRect &area,
             const int length = k == n - 1 ? total - used : int(total * weight[k] / sum);
             used += length;
             TDockZone &child = *zone.children[shown[k]];
-            child.size = length;
+            child.extent = length;
             const QRect childRect = stacked ? QRect(rect.left(), pos, rect.width(), length)
                                             : QRect(pos, rect.top(), length, rect.height());
             path.push_back(shown[k]);
@@ -387,6 +388,7 @@ std::vector<TZoneRect> TDockZoneTree::Layout(const QRect &area,
                 TZoneSplitter splitter;
                 splitter.parentPath = path;
                 splitter.index = shown[k];
+                splitter.next = shown[k + 1];
                 splitter.orientation = zone.orientation;
                 splitter.rect = stacked ? QRect(rect.left(), pos, rect.width(), gap)
                                         : QRect(pos, rect.top(), gap, rect.height());
@@ -395,7 +397,12 @@ std::vector<TZoneRect> TDockZoneTree::Layout(const QRect &area,
             }
         }
     };
-    m_root->size = m_root->orientation == doHorizontal ? area.height() : area.width();
+    std::function<void(TDockZone &)> clear = [&](TDockZone &zone) {
+        zone.extent = 0;
+        for (auto &child : zone.children)
+            clear(*child);
+    };
+    clear(*m_root);
     place(*m_root, area);
     return out;
 }
@@ -408,12 +415,17 @@ void TDockZoneTree::MoveSplitter(const TZoneSplitter &splitter, int delta, int m
             return;
         zone = zone->children[i].get();
     }
-    if (!zone || zone->IsLeaf() || splitter.index < 0 || splitter.index >= int(zone->children.size()) - 1)
+    const int count = int(zone ? zone->children.size() : 0);
+    if (!zone || zone->IsLeaf() || splitter.index < 0 || splitter.next <= splitter.index
+        || splitter.next >= count)
         return;
-    // The neighbour after the gap is the next child; zones of hidden controls between them keep
-    // their size.
+    // Sizes become pixels, so the mouse moves the gap one pixel per pixel.
+    for (auto &child : zone->children) {
+        if (child->extent > 0)
+            child->size = child->extent;
+    }
     TDockZone &a = *zone->children[splitter.index];
-    TDockZone &b = *zone->children[splitter.index + 1];
+    TDockZone &b = *zone->children[splitter.next];
     const int total = a.size + b.size;
     if (total < 2 * minSize)
         return;

@@ -24,7 +24,8 @@ enum TDockOrientation { doNoOrient = 0, doHorizontal = 1, doVertical = 2 };
 struct TDockZone {
     QString name;                                   /// leaf: the docked control's name
     TDockOrientation orientation = doNoOrient;      /// split: how the children are placed
-    int size = 0;                                   /// extent along the parent's split, in pixels
+    int size = 0;                                   /// share of the parent's split (0: an average one)
+    int extent = 0;                                 /// pixels along the parent's split at the last layout
     std::vector<std::unique_ptr<TDockZone>> children;
 
     bool IsLeaf() const { return children.empty(); }
@@ -38,10 +39,11 @@ struct TZoneRect {
 
 /// The gap between two neighbouring zones that the user drags to share space between them.
 /// `parentPath` lists child indexes from the root to the split zone; `index` is the child
-/// before the gap.
+/// before the gap and `next` the one after it (zones of hidden controls may lie between).
 struct TZoneSplitter {
     std::vector<int> parentPath;
     int index = 0;
+    int next = 0;
     TDockOrientation orientation = doNoOrient;
     QRect rect;
 };
@@ -77,13 +79,14 @@ public:
     TDockOrientation Orientation(const QString &name) const;
 
     /// Places the zones whose controls are visible in `area`, with `gap` pixels between
-    /// neighbours. Zones of hidden controls take no space. Stores the resulting extents as
-    /// the zones' sizes, so proportions carry over to the next layout and to saved bytes.
+    /// neighbours, sharing each split by the children's sizes. Zones of hidden controls take no
+    /// space. The sizes themselves do not change, so proportions survive a collapsed panel.
     std::vector<TZoneRect> Layout(const QRect &area, const std::function<bool(const QString &)> &visible,
                                   int gap);
     /// The gaps of the last layout that can be dragged.
     const std::vector<TZoneSplitter> &Splitters() const { return m_splitters; }
-    /// Moves the gap `splitter` by `delta` pixels, keeping each neighbour at least `minSize`.
+    /// Moves the gap `splitter` of the last layout by `delta` pixels, keeping each neighbour at
+    /// least `minSize`; the split's sizes become the pixels of that layout.
     void MoveSplitter(const TZoneSplitter &splitter, int delta, int minSize);
 
     /// The arrangement as bytes; an empty tree gives a short valid stream.
