@@ -11,9 +11,13 @@ function(kiv_add_test name)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} kiv_test_support GTest::gtest_main)
   endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  # Tests find the source and build trees through compiled-in paths (see testfiles.h): a list
+  # of environment variables does not survive the discovery step's property escaping.
+  target_compile_definitions(${name} PRIVATE
+    KIV_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}" KIV_TEST_BUILD_DIR="${CMAKE_BINARY_DIR}")
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KIV_SOURCE_DIR=${CMAKE_SOURCE_DIR};KIV_BUILD_DIR=${CMAKE_BINARY_DIR}"
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     DISCOVERY_TIMEOUT 60)
 endfunction()
 

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 namespace kiv::test {
@@ -27,16 +28,26 @@ inline QByteArray ReadFile(const QString &path)
     return file.readAll();
 }
 
-/// The source tree, as the test runner passes it.
+/// The source tree: $KIV_SOURCE_DIR when set, else the tree the test was built from.
 inline QString SourceDir()
 {
-    return qEnvironmentVariable("KIV_SOURCE_DIR");
+    const QString env = qEnvironmentVariable("KIV_SOURCE_DIR");
+#ifdef KIV_TEST_SOURCE_DIR
+    if (env.isEmpty())
+        return QStringLiteral(KIV_TEST_SOURCE_DIR);
+#endif
+    return env;
 }
 
-/// The build tree, as the test runner passes it.
+/// The build tree: $KIV_BUILD_DIR when set, else the tree the test was built in.
 inline QString BuildDir()
 {
-    return qEnvironmentVariable("KIV_BUILD_DIR");
+    const QString env = qEnvironmentVariable("KIV_BUILD_DIR");
+#ifdef KIV_TEST_BUILD_DIR
+    if (env.isEmpty())
+        return QStringLiteral(KIV_TEST_BUILD_DIR);
+#endif
+    return env;
 }
 
 }  // namespace kiv::test
