@@ -110,6 +110,8 @@ CCommentList::CCommentList(ILineSource *text)
 
 CCommentList::~CCommentList()
 {
+    // The text may be gone already: free the spans without asking it anything.
+    m_text = nullptr;
     Clear();
 }
 
