@@ -54,8 +54,13 @@ TStartSearch::TStep TStartSearch::Step(char ch)
 
 int FindCommentStart(std::string_view text, int column)
 {
-    TStartSearch search;
     const int length = int(text.size());
+    // Most lines have no slash at all.
+    if (column < 1)
+        column = 1;
+    if (column > length || !std::char_traits<char>::find(text.data() + column - 1, size_t(length - column + 1), '/'))
+        return 0;
+    TStartSearch search;
     for (int col = std::max(column, 1); col <= length; ++col) {
         switch (search.Step(text[col - 1])) {
         case TStartSearch::ssCommentStart: return col - 1;

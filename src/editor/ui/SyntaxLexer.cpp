@@ -33,6 +33,14 @@ void TScintillaLines::ScanLines(int first, const std::function<bool(int, std::st
 {
     const int count = LineCount();
     first = std::max(first, 1);
+    // Most searches end within a few lines: read those where they are, since the buffer
+    // pointer below moves Scintilla's edit gap, i.e. copies the text after the caret.
+    constexpr int kLinesInPlace = 64;
+    const int inPlaceEnd = std::min(count, first + kLinesInPlace - 1);
+    for (; first <= inPlaceEnd; ++first) {
+        if (!visit(first, Line(first)))
+            return;
+    }
     if (first > count)
         return;
     const long length = m_editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
