@@ -20,7 +20,7 @@ TDockForm::~TDockForm() = default;
 
 bool TDockForm::event(QEvent *event)
 {
-    if (event->type() == QEvent::ShowToParent && OnDockActivate)
+    if (event->type() == QEvent::ShowToParent && OnDockActivate && !Moving())
         OnDockActivate(this);
     return TDockClient::event(event);
 }

@@ -176,6 +176,9 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     /// Called after the window docked or floated.
     virtual void HostChanged() { }
+    /// True while the window changes its place; the show and hide that come with it are not
+    /// the owner's doing.
+    bool Moving() const { return m_moving; }
 
 private:
     friend class TDockSite;

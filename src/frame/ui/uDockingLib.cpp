@@ -41,6 +41,7 @@ TDockingLib::TDockingLib(QWidget *mainWindow, TDockPanel *leftPanel, TDockPanel 
     m_bottom->SetTag(dpBottom);
     m_right->SetTag(dpRight);
     for (TDockPanel *panel : {m_left, m_bottom, m_right}) {
+        m_alive.append(panel);
         panel->SetPanelSize(0);
         Splitter(panel)->hide();
         InstallPanelHandlers(panel);
@@ -50,7 +51,9 @@ TDockingLib::TDockingLib(QWidget *mainWindow, TDockPanel *leftPanel, TDockPanel 
 TDockingLib::~TDockingLib()
 {
     // The panels may outlive the docking layer inside the main window; their handlers end here.
-    for (TDockPanel *panel : {m_left, m_bottom, m_right}) {
+    for (const QPointer<TDockPanel> &panel : std::as_const(m_alive)) {
+        if (!panel)
+            continue;
         panel->OnGetSiteInfo = nullptr;
         panel->OnDockOver = nullptr;
         panel->OnDockDrop = nullptr;

@@ -2,6 +2,7 @@
 
 #include "uDockingLib_model.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 
@@ -75,6 +76,7 @@ private:
     TDockSplitter *m_bottomSplitter;
     TDockSplitter *m_rightSplitter;
     TDockPanelSizes m_sizes;
+    QList<QPointer<TDockPanel>> m_alive;   // the panels may go first when the main window closes
 };
 
 }  // namespace kiv
