@@ -23,6 +23,7 @@ QTextStream &Err()
 }
 
 int VerbCompile(const QStringList &args);
+int VerbDevices(const QStringList &args);
 
 namespace {
 
@@ -50,6 +51,7 @@ int VerbDirs(const QStringList &)
 const TVerb kVerbs[] = {
     {"dirs", "dirs", "print the installation directories the IDE uses", &VerbDirs},
     {"compile", "compile PATH.pjt", "compile a project with the selected edition", &VerbCompile},
+    {"devices", "devices [--kinds 0,1,3] [NAME]", "list device names, or print one device record", &VerbDevices},
 };
 
 void PrintHelp()
