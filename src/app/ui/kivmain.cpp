@@ -2,6 +2,7 @@
 
 #include "kivini.h"
 #include "kivnotebook.h"
+#include "pc_chipr.h"
 #include "pc_dirs.h"
 
 #include <QApplication>
@@ -42,6 +43,8 @@ void Tfkivmain::FormCreate()
     CreateDocuments();
     QWidget *pages = m_notebook;
     setCentralWidget(pages);
+    // The device database the wizards, reviews and the debugger look devices up in.
+    SetDeviceFile(UtilsDir() + QStringLiteral("devices.dat"));
 
     CreateMenus();
     CreateStatusBar();
