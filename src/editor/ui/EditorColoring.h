@@ -13,9 +13,9 @@ namespace kiv {
 struct TEditorMargins {
     bool showNewMargin = true;    ///< the marker margin
     bool debug = false;           ///< debug mode keeps the marker margin shown
-    int leftMargin = 20;          ///< width of the marker margin in pixels
+    int leftMargin = 25;          ///< width of the marker margin in pixels
     bool showLineNumbers = false;
-    bool showRightMargin = false;
+    bool showRightMargin = true;
     int rightMargin = 80;         ///< column of the right margin line
 };
 

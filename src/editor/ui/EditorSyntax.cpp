@@ -44,6 +44,8 @@ TOvcTextFileEditorSyntax::TOvcTextFileEditorSyntax(QWidget *parent)
 {
     setObjectName(QStringLiteral("OvcTextFileEditorSyntax"));
     setUtf8(true);
+    // The colouring lexer is attached while the document is still empty.
+    m_coloring = new TEditorColoring(this);
     setEolMode(EolUnix);
     const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     setFont(font);
@@ -53,11 +55,9 @@ TOvcTextFileEditorSyntax::TOvcTextFileEditorSyntax(QWidget *parent)
     // The horizontal scroll range follows the longest line shown instead of a fixed width.
     SendScintilla(SCI_SETSCROLLWIDTH, 1L);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1L);
-    setMarginWidth(kLineNumberMargin, 0);
-    setMarginLineNumbers(kLineNumberMargin, true);
-    setMarginType(kMarkerMargin, SymbolMargin);
-    setMarginWidth(kMarkerMargin, 25);
+    LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
     setMarginMarkerMask(kMarkerMargin, ~0);
+    setMarginMarkerMask(kLineNumberMargin, 0);
     setMarginSensitivity(kMarkerMargin, true);
     DefineBookmarkMarkers();
 
@@ -184,8 +184,73 @@ void TOvcTextFileEditorSyntax::SetEditorType(tEditorType type)
 
 void TOvcTextFileEditorSyntax::UpdateColouring()
 {
-    // The colouring lexer attaches here once the colouring engine is built; until then every
-    // type paints plain text.
+    // Switching to syntax colouring (and loading a file into such an editor) scans the whole
+    // text; the other types keep no comment spans.
+    switch (m_editorType) {
+    case SyntaxColoringEditor: m_coloring->SetMode(pmSyntax); break;
+    case DiffFileViewer: m_coloring->SetMode(pmCompare); break;
+    case NormalEditor:
+    case TextEditor:
+    case AdvancedViewer: m_coloring->SetMode(pmPlain); break;
+    }
+}
+
+// --- colouring and margins ------------------------------------------------------------------
+
+void TOvcTextFileEditorSyntax::SetColors(const TColorTable &colors)
+{
+    m_coloring->SetColors(colors);
+}
+
+void TOvcTextFileEditorSyntax::setFont(const QFont &font)
+{
+    QsciScintilla::setFont(font);
+    if (!m_coloring)
+        return;
+    // With a lexer attached Scintilla takes the fonts of its styles.
+    m_coloring->SetFont(font);
+    LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
+}
+
+void TOvcTextFileEditorSyntax::RebuildComments()
+{
+    m_coloring->RebuildComments();
+}
+
+void TOvcTextFileEditorSyntax::SetDebug(bool on)
+{
+    m_margins.debug = on;
+    LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
+}
+
+void TOvcTextFileEditorSyntax::SetShowNewMargin(bool on)
+{
+    m_margins.showNewMargin = on;
+    LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
+}
+
+void TOvcTextFileEditorSyntax::SetShowLineNumbers(bool on)
+{
+    m_margins.showLineNumbers = on;
+    LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
+}
+
+void TOvcTextFileEditorSyntax::SetLeftMargin(int pixels)
+{
+    m_margins.leftMargin = pixels;
+    LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
+}
+
+void TOvcTextFileEditorSyntax::SetShowRightMargin(bool on)
+{
+    m_margins.showRightMargin = on;
+    LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
+}
+
+void TOvcTextFileEditorSyntax::SetRightMargin(int column)
+{
+    m_margins.rightMargin = column;
+    LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
 }
 
 void TOvcTextFileEditorSyntax::keyPressEvent(QKeyEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EditorColoring.h"
 #include "textfile.h"
 #include "textpos.h"
 
@@ -34,9 +35,9 @@ public:
     /// kBookmarkMarker are free for line flags and the debugger.
     static constexpr int kBookmarkMarker = 10;
     static constexpr int kBookmarkCount = 10;
-    /// The margins: line numbers, then the marker margin.
-    static constexpr int kLineNumberMargin = 0;
-    static constexpr int kMarkerMargin = 1;
+    /// The margins: the marker margin, then the line numbers next to the text.
+    static constexpr int kMarkerMargin = 0;
+    static constexpr int kLineNumberMargin = 1;
 
     explicit TOvcTextFileEditorSyntax(QWidget *parent = nullptr);
     ~TOvcTextFileEditorSyntax() override;
@@ -110,6 +111,43 @@ public:
     /// Moves the caret to column 1 of bookmark n's line; false when it is not set.
     bool GotoBookmark(int n);
 
+    // --- colouring and margins -------------------------------------------------------------
+    /// The six resolved colour pairs (text, selection, comments, keywords, preprocessor,
+    /// brace match); the text pair also gives the text colour and background, the selection
+    /// pair the selection colours.
+    void SetColors(const TColorTable &colors);
+    const TColorTable &Colors() const { return m_coloring->Engine().Colors(); }
+    /// The editor font, for every colour class and the line numbers.
+    void setFont(const QFont &font);
+    /// Scans the whole text for comments again and repaints. Changes that are not a typed or
+    /// deleted character, a line break or a joined line (paste, undo, redo, loading, replacing
+    /// a block) do this by themselves before the next painting.
+    void RebuildComments();
+    /// The command in progress keeps the comment spans up to date itself (block indentation).
+    void SetSkipNextChange() { m_coloring->SetSkipNextChange(); }
+    /// The colouring engine and lexer (comment spans, brace highlight state).
+    TEditorColoring *Coloring() const { return m_coloring; }
+
+    /// Highlighting of the bracket pair at the caret (on by default).
+    bool HighlightBrackets() const { return m_highlightBrackets; }
+    void SetHighlightBrackets(bool on) { m_highlightBrackets = on; }
+    /// Debug mode; while it is on the marker margin stays shown.
+    bool Debug() const { return m_margins.debug; }
+    void SetDebug(bool on);
+    /// The marker margin.
+    bool ShowNewMargin() const { return m_margins.showNewMargin || m_margins.debug; }
+    void SetShowNewMargin(bool on);
+    bool ShowLineNumbers() const { return m_margins.showLineNumbers; }
+    void SetShowLineNumbers(bool on);
+    /// Width of the marker margin in pixels; the text starts 4 pixels after it.
+    int LeftMargin() const { return m_margins.leftMargin; }
+    void SetLeftMargin(int pixels);
+    /// The right margin line, at a column.
+    bool ShowRightMargin() const { return m_margins.showRightMargin; }
+    void SetShowRightMargin(bool on);
+    int RightMargin() const { return m_margins.rightMargin; }
+    void SetRightMargin(int column);
+
 Q_SIGNALS:
     /// The caret moved or the text changed under it.
     void CaretMoved(kiv::TextPos pos);
@@ -137,6 +175,9 @@ private:
     bool m_backupOnSave = false;
     bool m_tabInsertion = true;
     TextPos m_lastCaret{0, 0};
+    TEditorColoring *m_coloring = nullptr;
+    TEditorMargins m_margins;
+    bool m_highlightBrackets = true;
 };
 
 }  // namespace kiv
