@@ -1,7 +1,9 @@
+#include "devicesdat_writer.h"
 #include "kivinc.h"
 #include "kivmnew.h"
 #include "kivprompt.h"
 #include "kivproject.h"
+#include "pc_chipr.h"
 #include "pc_dirs.h"
 #include "testfiles.h"
 
@@ -403,4 +405,57 @@ TEST_F(ManualCreateTest, CancelReturnsNothing)
     EXPECT_EQ(ManualCreate(nullptr, Path("work/x.c"), global, Devices(kDevices)), "");
     EXPECT_EQ(global, "/g");
     EXPECT_FALSE(QFileInfo::exists(Path("work/x.pjt")));
+}
+
+// --- The device list from a real device database ---------------------------------------------
+
+TEST_F(ManualCreateTest, InstalledDevicesReadTheDeviceDatabase)
+{
+    TDevicesDatWriter writer;
+    ASSERT_TRUE(writer.SetFuseNames({"WDT", "NOWDT"}));
+    const std::tuple<const char *, int, quint16> devices[] = {
+        {"PIC16C74", 1, 0x6C74}, {"PIC18F452", 3, 0x452F}, {"SX28AC", 4, 0x0028},
+        {"PIC12F508", 0, 0x2508}, {"OTHER6", 6, 0x0006},
+    };
+    for (const auto &[name, kind, id] : devices) {
+        DeviceRecord record;
+        record.setName(name);
+        record.setKind(uint8_t(kind));
+        record.setId(id);
+        writer.AddRecord(record);
+    }
+    const QString file = Path("inst/utils/devices.dat");
+    ASSERT_TRUE(QDir().mkpath(Path("inst/utils")));
+    ASSERT_TRUE(writer.Save(file));
+    const QString previous = DeviceFile();
+    SetDeviceFile(file);
+
+    const TDeviceSource source = InstalledDevices();
+    EXPECT_EQ(source.List(kReviewKinds), (QStringList{"PIC16C74", "PIC18F452", "SX28AC", "PIC12F508"}));
+    int kind = -1;
+    quint16 id = 0;
+    ASSERT_TRUE(source.Find("PIC18F452", &kind, &id));
+    EXPECT_EQ(kind, 3);
+    EXPECT_EQ(id, 0x452F);
+    EXPECT_FALSE(source.Find("PIC99X99", &kind, &id));
+    EXPECT_FALSE(source.Find("@#x", &kind, &id));
+
+    // The whole dialog on the real list: the project gets the device's id and family.
+    m_prompt.Queue(mrYes);
+    Tfkivmnew dialog;
+    dialog.Setup(Path("work/t.c"), "", source, true, true);
+    EXPECT_EQ(dialog.Device(), "PIC16C74");
+    dialog.findChild<QComboBox *>("target")->setCurrentText("SX28AC");
+    Click(dialog, "Create");
+    EXPECT_EQ(ReadFile(Path("work/t.c")).left(21), "#include <SX28AC.h>\r\n");
+    EXPECT_EQ(TProjectFile(Path("work/t.pjt")).Processor(), 0x0028);
+    EXPECT_EQ(TProjectFile(Path("work/t.pjt")).Edition(), "MAZ");
+
+    // A device file that cannot be read is reported and lists nothing.
+    m_prompt.ClearAsked();
+    SetDeviceFile(Path("inst/utils/none.dat"));
+    EXPECT_TRUE(InstalledDevices().List(kReviewKinds).isEmpty());
+    ASSERT_EQ(m_prompt.Asked().size(), 1u);
+    EXPECT_EQ(m_prompt.Asked()[0].kind, mtError);
+    SetDeviceFile(previous);
 }

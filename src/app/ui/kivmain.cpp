@@ -73,6 +73,7 @@ void Tfkivmain::CreateMenus()
     project->setObjectName(QStringLiteral("Project1"));
     m_reopenProjects = project->addMenu(QStringLiteral("&Reopen"));
     m_reopenProjects->setObjectName(QStringLiteral("ReopenProjects"));
+    CreateProjects(project, m_reopenProjects->menuAction());
 }
 
 void Tfkivmain::CreateStatusBar()

@@ -2,6 +2,7 @@
 
 #include "kivcmdline.h"
 #include "kivenv.h"
+#include "kivproject.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -129,6 +130,43 @@ public:
     void SelectPage(const QString &path) override;
     void CloseAllDocuments() override { CloseAll(); }
 
+    // --- the current project (kivmain_project.cpp) -----------------------------------------
+    /// The current project: folder, name and extension of its main file.
+    const TCurrentProject &CurrentProject() const { return m_project; }
+    /// Makes `mainFile` the project's main file and shows the project's name in status bar
+    /// panel 3.
+    void SetProject(const QString &mainFile) override;
+    QString ProjectMainFile() const override { return m_project.MainFile(); }
+    /// Opens a project file: adds it to the recent projects, selects the edition its
+    /// OptionString names, closes all documents, opens the main file and recalls the project's
+    /// open files. Returns the main file's page index, or -1.
+    int OpenProject(const QString &projectFile);
+    /// Writes the open pages into the project file's "Opened Files".
+    void RecordOpenFiles();
+    /// Opens the files the project file's "Opened Files" names.
+    void RecallOpenFiles();
+    /// "Close Project": closes the pages of the files the symbol file lists.
+    void CloseProject();
+    /// "Open All Files": opens every file the symbol file lists.
+    void OpenAllFiles();
+    /// "Print All files": saves all and hands the symbol file's list to PrintFiles.
+    void PrintAllFiles();
+    /// Options "Include Dirs...": the global include list.
+    void EditGlobalIncludeDirs();
+    /// Project "Include Dirs...": the project file's include list, or ManualCreate without one.
+    void EditProjectIncludeDirs();
+    /// Project New "Manual Create": the dialog, then Close All and the new main file.
+    void ManualCreateProject();
+    /// Project "Open": the Open dialog on "Project files", then OpenProject.
+    void ActionProjectOpenExecute();
+
+    /// Selects compiler edition `code` in the compiler list when it is installed (false when it
+    /// is not). Set by the compiler selection; unset, project files select no edition.
+    std::function<bool(const QString &code)> SelectCompilerEdition;
+    /// Prints a list of files with the editor's tab size. Unset while printing is not built,
+    /// which leaves "Print All files" disabled.
+    std::function<void(const QStringList &files)> PrintFiles;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -144,6 +182,8 @@ private:
     void saveenv();
     void CreateDocuments();
     void CreateFileActions(QMenu *file, QAction *before);
+    void CreateProjects(QMenu *project, QAction *before);
+    bool ProjectCompiled();
     void DocumentsChanged(int mode);
     void ShowCaret(QWidget *view, const TextPos &pos);
     int SourceOpener(const QString &path, bool includeSearch);
@@ -166,6 +206,7 @@ private:
     bool m_environmentSaved = false;
     TKivNotebook *m_notebook = nullptr;
     bool m_checkingDisk = false;
+    TCurrentProject m_project;
 };
 
 }  // namespace kiv

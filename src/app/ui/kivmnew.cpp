@@ -3,6 +3,7 @@
 #include "kivinc.h"
 #include "kivprompt.h"
 #include "kivproject.h"
+#include "pc_chipr.h"
 #include "pc_dirs.h"
 
 #include <QComboBox>
@@ -36,7 +37,32 @@ constexpr quint8 KindBit(int kind)
 
 TDeviceSource InstalledDevices()
 {
-    return {};
+    if (DeviceFile().isEmpty())
+        SetDeviceFile(UtilsDir() + QStringLiteral("devices.dat"));
+    TDeviceSource source;
+    source.List = [](quint8 kinds) {
+        QStringList names;
+        try {
+            ListDevices(names, KindSet(kinds), 0);
+        } catch (const TDeviceFileError &error) {
+            ShowError(error.Message());
+            names.clear();
+        }
+        return names;
+    };
+    source.Find = [](const QString &name, int *kind, quint16 *id) {
+        DeviceRecord record;
+        try {
+            if (!FindDevice(name, record))
+                return false;
+        } catch (const TDeviceNumberError &) {
+            return false;
+        }
+        *kind = record.kind();
+        *id = record.id();
+        return true;
+    };
+    return source;
 }
 
 bool EditionInstalled(const QString &code)

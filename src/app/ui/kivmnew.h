@@ -17,8 +17,8 @@ struct TDeviceSource {
     std::function<bool(const QString &name, int *kind, quint16 *id)> Find;
 };
 
-/// The device database of the installation (UtilsDir + "devices.dat"). Empty (no devices) until
-/// the device database reader is part of the program.
+/// The device database the program uses (DeviceFile, UtilsDir + "devices.dat" when none is set).
+/// A device file that cannot be read is reported and lists no devices.
 TDeviceSource InstalledDevices();
 
 /// The "Manual Project Create" dialog: a main file, a target device and the include folders of

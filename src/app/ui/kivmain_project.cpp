@@ -1,0 +1,251 @@
+// The main window's project commands: the current project, opening and closing a project,
+// its open files, the include folder dialogs and manual project creation.
+
+#include "kivmain.h"
+
+#include "kivinc.h"
+#include "kivmnew.h"
+#include "kivnotebook.h"
+#include "kivnotebook_model.h"
+#include "kivprompt.h"
+#include "kivproject.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace kiv {
+
+namespace {
+
+const QString kNotCompiled = QStringLiteral("Project must be compiled first.");
+constexpr int kProjectFilesFilter = 6;
+
+QString AbsoluteFile(const QString &path)
+{
+    return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+}
+
+}  // namespace
+
+void Tfkivmain::CreateProjects(QMenu *project, QAction *before)
+{
+    ReopenProject = [this](const QString &path) { OpenProject(path); };
+    OpenProjectHook = [this](const QString &path) { return OpenProject(path); };
+    RecordOpenFilesHook = [this] { RecordOpenFiles(); };
+
+    QMenu *newMenu = new QMenu(QStringLiteral("&New"), project);
+    newMenu->setObjectName(QStringLiteral("ProjectNew"));
+    project->insertMenu(before, newMenu);
+    QAction *manual = newMenu->addAction(QStringLiteral("&Manual Create"));
+    manual->setObjectName(QStringLiteral("Action20"));
+    connect(manual, &QAction::triggered, this, [this] { ManualCreateProject(); });
+
+    struct Entry {
+        const char *name;
+        const char *caption;
+        std::function<void()> run;
+    };
+    const Entry entries[] = {
+        {"ActionProjectOpen", "&Open", [this] { ActionProjectOpenExecute(); }},
+        {"ActionProjectOpenAll", "O&pen All Files", [this] { OpenAllFiles(); }},
+        {"ActionProjectPrintAll", "Prin&t All files", [this] { PrintAllFiles(); }},
+        {"ActionProjectIncludeDirs", "&Include Dirs...", [this] { EditProjectIncludeDirs(); }},
+        {"ActionProjectClose", "&Close Project", [this] { CloseProject(); }},
+    };
+    for (const Entry &e : entries) {
+        auto *action = new QAction(QString::fromLatin1(e.caption), this);
+        action->setObjectName(QString::fromLatin1(e.name));
+        connect(action, &QAction::triggered, this, e.run);
+        project->insertAction(before, action);
+    }
+    project->insertSeparator(before);
+    // Printing is not part of the program yet: the command stays disabled until PrintFiles is set.
+    findChild<QAction *>(QStringLiteral("ActionProjectPrintAll"))->setEnabled(false);
+    // "Include Dirs..." of the Project menu waits for a project.
+    findChild<QAction *>(QStringLiteral("ActionProjectIncludeDirs"))->setEnabled(false);
+
+    QMenu *options = menuBar()->findChild<QMenu *>(QStringLiteral("Options1"));
+    if (!options) {
+        options = new QMenu(QStringLiteral("&Options"), menuBar());
+        options->setObjectName(QStringLiteral("Options1"));
+        menuBar()->addMenu(options);
+    }
+    QAction *includes = options->addAction(QStringLiteral("I&nclude Dirs..."));
+    includes->setObjectName(QStringLiteral("Action70"));
+    connect(includes, &QAction::triggered, this, [this] { EditGlobalIncludeDirs(); });
+    connect(project, &QMenu::aboutToShow, this, [this] {
+        findChild<QAction *>(QStringLiteral("ActionProjectPrintAll"))->setEnabled(bool(PrintFiles));
+    });
+}
+
+void Tfkivmain::SetProject(const QString &mainFile)
+{
+    m_project = TCurrentProject::FromMainFile(mainFile);
+    SetStatusText(3, m_project.Name());
+    if (QAction *includes = findChild<QAction *>(QStringLiteral("ActionProjectIncludeDirs")))
+        includes->setEnabled(!m_project.IsEmpty());
+    if (UpdateCommandGroupsHook)
+        UpdateCommandGroupsHook(1);
+}
+
+int Tfkivmain::OpenProject(const QString &projectFile)
+{
+    const QString path = AbsoluteFile(projectFile);
+    const TProjectFile file(path);
+    // A project file that is not there opens nothing and leaves the open documents alone.
+    if (!file.Exists())
+        return -1;
+    const QString mainFile = file.MainFile();
+    AddRecentProject(path);
+    const QString edition = file.Edition();
+    if (!edition.isEmpty() && SelectCompilerEdition)
+        SelectCompilerEdition(edition);
+    // Close All records the previous project's open files; a page whose text could not be
+    // saved stays open, and then this project is not opened over it.
+    if (!CloseAll())
+        return -1;
+    if (doopenfile(mainFile, 'R') < 0)
+        return -1;
+    RecallOpenFiles();
+    const int index = FindPage(mainFile);
+    if (index >= 0)
+        Notebook()->SetCurrentPage(index);
+    return index;
+}
+
+void Tfkivmain::RecordOpenFiles()
+{
+    TProjectFile file(m_project.ProjectFile());
+    const QStringList pages = Notebook()->PagePaths();
+    const bool anyFile = std::any_of(pages.begin(), pages.end(),
+                                     [](const QString &p) { return !p.isEmpty(); });
+    if (!anyFile || !file.Exists())
+        return;
+    if (!file.RecordOpenFiles(pages))
+        ShowError(QStringLiteral("Cannot write the open files to ") + file.Path());
+}
+
+void Tfkivmain::RecallOpenFiles()
+{
+    const QStringList files = TProjectFile(m_project.ProjectFile()).OpenedFiles();
+    if (files.isEmpty())
+        return;
+    Notebook()->BeginUpdate();
+    for (const QString &path : files)
+        OpenByExtension(path, false);
+    Notebook()->EndUpdate();
+}
+
+bool Tfkivmain::ProjectCompiled()
+{
+    const QString sym = m_project.OutputFile(QStringLiteral(".sym"));
+    if (sym.isEmpty() || !QFileInfo(sym).isFile()) {
+        ShowError(kNotCompiled);
+        return false;
+    }
+    return true;
+}
+
+void Tfkivmain::CloseProject()
+{
+    if (!ProjectCompiled())
+        return;
+    RecordOpenFiles();
+    const QString current = Notebook()->CurrentPath();
+    const QStringList files = ProjectFileList(m_project.OutputFile(QStringLiteral(".sym")));
+    auto listed = [&files](const QString &page) {
+        return std::any_of(files.begin(), files.end(),
+                           [&page](const QString &f) { return SameFile(page, f); });
+    };
+    Notebook()->BeginUpdate();
+    // From the last page down, so the indices of the pages still to look at do not move.
+    for (int i = Notebook()->PageCount() - 1; i >= 0; --i) {
+        if (i < Notebook()->PageCount() && listed(Notebook()->PagePath(i)))
+            doclosefile(i);
+    }
+    Notebook()->EndUpdate();
+    if (!current.isEmpty())
+        SelectPage(current);
+}
+
+void Tfkivmain::OpenAllFiles()
+{
+    if (!ProjectCompiled())
+        return;
+    const QString current = Notebook()->CurrentPath();
+    Notebook()->BeginUpdate();
+    for (const QString &path : ProjectFileList(m_project.OutputFile(QStringLiteral(".sym"))))
+        OpenByExtension(path, false);
+    Notebook()->EndUpdate();
+    if (!current.isEmpty())
+        SelectPage(current);
+}
+
+void Tfkivmain::PrintAllFiles()
+{
+    if (!PrintFiles || !ProjectCompiled())
+        return;
+    SaveAll();
+    PrintFiles(ProjectFileList(m_project.OutputFile(QStringLiteral(".sym"))));
+}
+
+void Tfkivmain::EditGlobalIncludeDirs()
+{
+    bool assign = true;
+    bool accepted = false;
+    const QString list = EditIncludeDirs(this, Environment().IncludeDirs,
+                                         QStringLiteral("Assign new list to current project"),
+                                         assign, &accepted);
+    if (!accepted)
+        return;
+    Environment().IncludeDirs = list;
+    TProjectFile file(m_project.ProjectFile());
+    if (assign && Notebook()->PageCount() > 0 && file.Exists() && !file.WriteIncludes(list))
+        ShowError(QStringLiteral("Cannot write the include folders to ") + file.Path());
+}
+
+void Tfkivmain::EditProjectIncludeDirs()
+{
+    TProjectFile file(m_project.ProjectFile());
+    if (!file.Exists()) {
+        ManualCreateProject();
+        return;
+    }
+    bool makeDefault = false;
+    bool accepted = false;
+    const QString list = EditIncludeDirs(this, file.Includes(),
+                                         QStringLiteral("Make this list the default for new projects"),
+                                         makeDefault, &accepted);
+    if (!accepted)
+        return;
+    if (!file.WriteIncludes(list)) {
+        ShowError(QStringLiteral("Cannot write the include folders to ") + file.Path());
+        return;
+    }
+    if (makeDefault)
+        Environment().IncludeDirs = list;
+}
+
+void Tfkivmain::ManualCreateProject()
+{
+    const QString mainFile = ManualCreate(this, m_project.MainFile(), Environment().IncludeDirs);
+    if (mainFile.isEmpty() || !CloseAll())
+        return;
+    doopenfile(mainFile, 'R');
+}
+
+void Tfkivmain::ActionProjectOpenExecute()
+{
+    TFileQuestion question;
+    question.caption = QStringLiteral("Open");
+    question.folder = DialogFolder();
+    question.filters = OpenDialogFilters();
+    question.filterIndex = kProjectFilesFilter;
+    const QString path = Prompt().OpenFileName(question);
+    if (!path.isEmpty())
+        OpenProject(path);
+}
+
+}  // namespace kiv
