@@ -1,4 +1,5 @@
 #include "kivini.h"
+#include "uConjoinHost.h"
 #include "uDockForm.h"
 #include "uDockManager.h"
 #include "uDockPageControl.h"
@@ -604,4 +605,127 @@ TEST_F(DockingTest, DockSitesSavedToTheSettingsFileLoadBack)
     m_lib->LoadDockSites(ini, "Dock Sites");
     EXPECT_EQ(Panel(dpRight)->DockClientCount(), 2);
     EXPECT_EQ(Panel(dpRight)->PanelSize(), 260);
+}
+
+TEST_F(DockingTest, DroppingOnTheCentreOfAFloatingFormMakesATabGroup)
+{
+    TTestForm *a = NewForm("Alpha");
+    TTestForm *b = NewForm("Beta");
+    a->ManualFloat(QRect(100, 100, 300, 250));
+    const QPoint centre = a->Client()->mapToGlobal(a->Client()->rect().center());
+    TDockDrag *drag = TDockDrag::Begin(b, b->ScreenRect().topLeft(), QPoint(10, 5));
+    drag->MoveTo(centre);
+    ASSERT_EQ(drag->Object().DragTarget, static_cast<TDockSite *>(a));
+    EXPECT_EQ(drag->Object().DropAlign, alClient);
+    const QSize client = a->Client()->size();
+    EXPECT_EQ(drag->PreviewRect(), QRect(a->Client()->mapToGlobal(QPoint(client.width() / 5, client.height() / 5)),
+                                         QSize(3 * (client.width() / 5), 3 * (client.height() / 5))));
+    drag->Drop(centre);
+    Settle();
+    TTabDockHost *group = TTabDockHost::OfSite(a->HostDockSite());
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(b->HostDockSite(), a->HostDockSite());
+    EXPECT_TRUE(group->Floating());
+    EXPECT_TRUE(group->Visible());
+    EXPECT_EQ(group->windowTitle(), "Alpha, Beta");
+    EXPECT_EQ(group->pos(), QPoint(100, 100));
+    EXPECT_TRUE(m_lib->IsDockedFormShowing(a));
+
+    // Dragging one page out dissolves the group; the other floats at its own size.
+    QPointer<TTabDockHost> guard(group);
+    Drag(b, b->ScreenRect().center(), m_area->mapToGlobal(QPoint(400, 200)));
+    Settle();
+    EXPECT_TRUE(guard.isNull());
+    EXPECT_TRUE(a->Floating());
+    EXPECT_TRUE(b->Floating());
+    EXPECT_EQ(a->size(), QSize(300, 250));
+}
+
+TEST_F(DockingTest, DroppingOnASideOfAFloatingFormJoinsThemSideBySide)
+{
+    TTestForm *a = NewForm("Alpha");
+    TTestForm *b = NewForm("Beta");
+    a->ManualFloat(QRect(100, 100, 300, 250));
+    const QPoint right = a->Client()->mapToGlobal(QPoint(a->Client()->width() - 3, a->Client()->height() / 2));
+    Drag(b, b->ScreenRect().topLeft(), right);
+    TConjoinDockHost *group = TConjoinDockHost::OfSite(a->HostDockSite());
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(b->HostDockSite(), a->HostDockSite());
+    EXPECT_EQ(a->HostDockSite()->SiteClassName(), "TConjoinDockHost");
+    EXPECT_EQ(a->HostDockSite()->Tag(), TConjoinDockHost::ConjoinHostCounter());
+    EXPECT_EQ(group->DockArea()->DockManager()->Zones().Names(), QStringList({"Alpha", "Beta"}));
+    EXPECT_EQ(group->DockArea()->DockManager()->DockOrientation(b), doVertical);
+    EXPECT_FALSE(a->DockSite());
+    EXPECT_FALSE(b->DockSite());
+    EXPECT_EQ(group->windowTitle(), "Alpha, Beta");
+    EXPECT_TRUE(m_lib->IsDockedFormShowing(b));
+
+    // Closing one leaves the other in the group; closing the last hides the group.
+    b->close();
+    EXPECT_EQ(group->windowTitle(), "Alpha");
+    EXPECT_TRUE(group->Visible());
+    a->close();
+    EXPECT_FALSE(group->Visible());
+    EXPECT_FALSE(m_lib->IsDockedFormShowing(a));
+    m_lib->ShowDockedForm(a);
+    EXPECT_TRUE(group->Visible());
+    EXPECT_TRUE(m_lib->IsDockedFormShowing(a));
+
+    // A group of two that loses one closes and floats the other.
+    QPointer<TConjoinDockHost> guard(group);
+    b->ManualFloat(QRect(400, 400, 200, 100));
+    Settle();
+    EXPECT_TRUE(guard.isNull());
+    EXPECT_TRUE(a->Floating());
+    EXPECT_TRUE(a->DockSite());
+}
+
+TEST_F(DockingTest, DroppingBesideAPanelDockedFormSplitsItsZone)
+{
+    TTestForm *a = NewForm("Alpha");
+    TTestForm *b = NewForm("Beta");
+    a->ManualDock(Panel(dpLeft));
+    Settle();
+    const QPoint top = a->Client()->mapToGlobal(QPoint(a->Client()->width() / 2, 2));
+    Drag(b, b->ScreenRect().topLeft(), top);
+    EXPECT_EQ(b->HostDockSite(), Panel(dpLeft));
+    EXPECT_EQ(Panel(dpLeft)->DockManager()->Zones().Names(), QStringList({"Beta", "Alpha"}));
+}
+
+TEST_F(DockingTest, DroppingATabGroupOnAPanelDockedFormMovesItsPages)
+{
+    TTestForm *a = NewForm("Alpha");
+    TTestForm *b = NewForm("Beta");
+    TTestForm *c = NewForm("Gamma");
+    a->ManualDock(Panel(dpRight));
+    QPointer<TTabDockHost> old = new TTabDockHost(m_lib);
+    old->ManualFloat(QRect(100, 100, 300, 200));
+    old->show();
+    b->ManualDock(old->PageControl1(), nullptr, alClient);
+    c->ManualDock(old->PageControl1(), nullptr, alClient);
+    Settle();
+    const QPoint centre = a->Client()->mapToGlobal(a->Client()->rect().center());
+    Drag(old, old->ScreenRect().topLeft() + QPoint(5, 5), centre);
+    Settle();
+    TTabDockHost *group = TTabDockHost::OfSite(a->HostDockSite());
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->HostDockSite(), Panel(dpRight));
+    EXPECT_EQ(group->PageControl1()->DockClientCount(), 3);
+    EXPECT_EQ(group->windowTitle(), "Alpha, Beta, Gamma");
+    EXPECT_TRUE(old.isNull());
+    EXPECT_GT(Panel(dpRight)->PanelSize(), 0);
+}
+
+TEST_F(DockingTest, TheDebugStyleFormHandlesDropsItself)
+{
+    TTestForm *host = NewForm("Host");
+    host->OwnDockHandling = true;
+    TTestForm *a = NewForm("A");
+    QRect influence;
+    bool canDock = true;
+    host->GetSiteInfo(a, influence, QPoint(), canDock);
+    EXPECT_FALSE(canDock);
+    host->OnGetSiteInfo = [](TDockSite *, TDockClient *, QRect &, const QPoint &, bool &can) { can = true; };
+    host->GetSiteInfo(a, influence, QPoint(), canDock);
+    EXPECT_TRUE(canDock);
 }

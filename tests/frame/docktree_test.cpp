@@ -1,3 +1,4 @@
+#include "uDockForm_model.h"
 #include "uDockTree.h"
 #include "uDockingLib_model.h"
 
@@ -312,4 +313,40 @@ TEST(DockPanelSizes, PreviewRectanglesReachIntoThePageArea)
     EXPECT_EQ(DockPanelPreviewRect(dpBottom, QSize(900, 150), client), QRect(0, -200, 900, 350));
     EXPECT_TRUE(IsDockPanelTag(0) && IsDockPanelTag(1) && IsDockPanelTag(2));
     EXPECT_FALSE(IsDockPanelTag(3) || IsDockPanelTag(-1));
+}
+
+TEST(DockZone, FifthsOfAForm)
+{
+    const QSize client(100, 50);   // fifths: 20 across, 10 down
+    struct TCase {
+        QPoint pos;
+        TAlign side;
+        QRect preview;
+    };
+    const QRect unchanged(1, 2, 3, 4);
+    const std::vector<TCase> cases = {
+        {{0, 0}, alLeft, QRect(0, 0, 50, 50)},
+        {{19, 49}, alLeft, QRect(0, 0, 50, 50)},
+        {{20, 0}, alTop, QRect(0, 0, 100, 25)},
+        {{79, 9}, alTop, QRect(0, 0, 100, 25)},
+        {{80, 0}, alRight, QRect(50, 0, 50, 50)},
+        {{99, 49}, alRight, QRect(50, 0, 50, 50)},
+        {{20, 40}, alBottom, QRect(0, 25, 100, 25)},
+        {{79, 49}, alBottom, QRect(0, 25, 100, 25)},
+        {{20, 10}, alClient, QRect(20, 10, 60, 30)},
+        {{50, 25}, alClient, QRect(20, 10, 60, 30)},
+        {{79, 39}, alClient, QRect(20, 10, 60, 30)},
+        {{100, 0}, alNone, unchanged},
+        {{-1, 5}, alNone, unchanged},
+        {{50, 50}, alNone, unchanged},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.pos.x() << "," << c.pos.y());
+        QRect preview = unchanged;
+        EXPECT_EQ(DockZone(c.pos, client, &preview), c.side);
+        EXPECT_EQ(preview, c.preview);
+    }
+    // Widths that are no multiple of five: the right zone takes the rest.
+    EXPECT_EQ(DockZone({82, 30}, QSize(103, 50)), alRight);
+    EXPECT_EQ(DockZone({79, 30}, QSize(103, 50)), alClient);
 }

@@ -1,5 +1,8 @@
 #include "uDockForm.h"
 
+#include "uConjoinHost.h"
+#include "uDockForm_model.h"
+
 #include "uDockPageControl.h"
 #include "uDockPanel.h"
 #include "uDockingLib.h"
@@ -90,12 +93,98 @@ bool TDockForm::DockToCustomHost(int, int, bool, int, int, int)
     return false;
 }
 
+namespace {
+
+bool Groupable(TDockClient *client)
+{
+    return qobject_cast<TDockForm *>(client) || qobject_cast<TTabDockHost *>(client);
+}
+
+}  // namespace
+
 void TDockForm::GetSiteInfo(TDockClient *client, QRect &influence, const QPoint &mousePos, bool &canDock)
 {
-    TDockSite::GetSiteInfo(client, influence, mousePos, canDock);
-    // A form only takes drops when it handles them itself and its handler says yes.
-    if (!OwnDockHandling || !OnGetSiteInfo)
-        canDock = false;
+    if (OwnDockHandling) {
+        // A form that handles drops itself takes them only when its handler says so.
+        TDockSite::GetSiteInfo(client, influence, mousePos, canDock);
+        if (!OnGetSiteInfo)
+            canDock = false;
+        return;
+    }
+    influence = QRect(mapToGlobal(QPoint(0, 0)), size());
+    canDock = Groupable(client);
+}
+
+void TDockForm::DockOver(TDockDragObject &source, const QPoint &pos, bool &accept)
+{
+    if (OwnDockHandling) {
+        TDockSite::DockOver(source, pos, accept);
+        return;
+    }
+    accept = Groupable(source.Control);
+    if (!accept)
+        return;
+    QRect preview;
+    const TAlign side = DockZone(Client()->mapFrom(this, pos), Client()->size(), &preview);
+    if (side != alNone) {
+        source.DockRect = QRect(Client()->mapToGlobal(preview.topLeft()), preview.size());
+        source.DropAlign = side;
+        source.DropOnControl = this;
+    }
+}
+
+bool TDockForm::DockClientNotification(TDockDragObject &source, const QPoint &pos)
+{
+    if (OwnDockHandling)
+        return false;
+    TDockClient *dropped = source.Control;
+    if (!Groupable(dropped) || dropped == this)
+        return true;
+    const TAlign side = DockZone(Client()->mapFrom(this, pos), Client()->size());
+    if (side == alNone)
+        return true;
+    TDockPanel *panel = m_dockingLib ? m_dockingLib->AsPanel(HostDockSite()) : nullptr;
+    const QRect bounds(ScreenRect().topLeft(), size());
+
+    // The dropped window joins a new tab group; a dropped tab group gives up its pages.
+    auto dockIntoTabs = [dropped](TTabDockHost *group) {
+        if (auto *oldGroup = qobject_cast<TTabDockHost *>(dropped)) {
+            while (oldGroup->PageControl1()->DockClientCount() > 0)
+                oldGroup->PageControl1()->DockClients(0)->ManualDock(group->PageControl1(), nullptr, alClient);
+        } else {
+            dropped->ManualDock(group->PageControl1(), nullptr, alClient);
+        }
+    };
+
+    if (side == alClient) {
+        auto *group = new TTabDockHost(m_dockingLib);
+        if (panel) {
+            group->ManualDock(panel, this, alClient);
+            group->show();
+        } else {
+            group->ManualFloat(bounds);
+        }
+        ManualDock(group->PageControl1(), nullptr, alClient);
+        dockIntoTabs(group);
+        group->UpdateCaption();
+        group->show();
+        return true;
+    }
+    if (panel) {
+        // Beside this form in the panel: its zone splits.
+        dropped->ManualDock(panel, this, side);
+        return true;
+    }
+    auto *group = new TConjoinDockHost(m_dockingLib);
+    group->ManualFloat(bounds);
+    ManualDock(group->DockArea(), nullptr, alNone);
+    SetDockSite(false);
+    dropped->ManualDock(group->DockArea(), this, side);
+    if (auto *form = qobject_cast<TDockForm *>(dropped))
+        form->SetDockSite(false);
+    group->UpdateCaption();
+    group->show();
+    return true;
 }
 
 void TDockForm::InsertClient(TDockClient *client, TAlign, TDockClient *)

@@ -45,13 +45,18 @@ public:
 
     QString SiteClassName() const override { return QStringLiteral("TDockForm"); }
 
+    /// Without OwnDockHandling a dock form or a tab group dropped on this form makes a group
+    /// with it: the centre fifth of the form makes a tab group, the side fifths dock beside it
+    /// (DockZone). With OwnDockHandling the site handlers decide, and a form that takes
+    /// windows into itself also overrides InsertClient and RemoveClient.
+    void GetSiteInfo(TDockClient *client, QRect &influence, const QPoint &mousePos, bool &canDock) override;
+    void DockOver(TDockDragObject &source, const QPoint &pos, bool &accept) override;
+
 protected:
     bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
-    /// Without OwnDockHandling the form refuses drops here; with it the site handlers decide
-    /// (a form that hosts windows also overrides InsertClient and RemoveClient).
-    void GetSiteInfo(TDockClient *client, QRect &influence, const QPoint &mousePos, bool &canDock) override;
+    bool DockClientNotification(TDockDragObject &source, const QPoint &pos) override;
     void InsertClient(TDockClient *client, TAlign side, TDockClient *dropOn) override;
     void RemoveClient(TDockClient *client) override;
 

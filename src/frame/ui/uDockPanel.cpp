@@ -9,15 +9,82 @@
 namespace kiv {
 
 // ---------------------------------------------------------------------------------------------
-// TDockPanel
+// TDockZoneSite
 
-TDockPanel::TDockPanel(TAlign align, QWidget *parent)
+TDockZoneSite::TDockZoneSite(QWidget *parent)
     : QWidget(parent)
     , TDockSite(this)
-    , m_align(align)
 {
     m_manager = TDockTree::Create(this);
     setMouseTracking(true);
+}
+
+TDockZoneSite::~TDockZoneSite() = default;
+
+void TDockZoneSite::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    m_manager->PaintSite(painter);
+}
+
+void TDockZoneSite::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_manager->ResetBounds();
+}
+
+void TDockZoneSite::mousePressEvent(QMouseEvent *event)
+{
+    if (!m_manager->MousePress(event))
+        QWidget::mousePressEvent(event);
+}
+
+void TDockZoneSite::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_manager->MouseMove(event))
+        QWidget::mouseMoveEvent(event);
+}
+
+void TDockZoneSite::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!m_manager->MouseRelease(event))
+        QWidget::mouseReleaseEvent(event);
+}
+
+void TDockZoneSite::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (!m_manager->MouseDoubleClick(event))
+        QWidget::mouseDoubleClickEvent(event);
+}
+
+void TDockZoneSite::InsertClient(TDockClient *client, TAlign side, TDockClient *dropOn)
+{
+    AdoptClient(client, this);
+    m_manager->InsertControl(client, side, dropOn);
+}
+
+void TDockZoneSite::RemoveClient(TDockClient *client)
+{
+    m_manager->RemoveControl(client);
+}
+
+void TDockZoneSite::ClientVisibilityChanged(TDockClient *)
+{
+    m_manager->ResetBounds();
+}
+
+void TDockZoneSite::ClientCaptionChanged(TDockClient *)
+{
+    update();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TDockPanel
+
+TDockPanel::TDockPanel(TAlign align, QWidget *parent)
+    : TDockZoneSite(parent)
+    , m_align(align)
+{
     SetPanelSize(0);
 }
 
@@ -37,63 +104,6 @@ void TDockPanel::SetPanelSize(int size)
     }
     if (OnResize)
         OnResize(this);
-}
-
-void TDockPanel::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    m_manager->PaintSite(painter);
-}
-
-void TDockPanel::resizeEvent(QResizeEvent *event)
-{
-    QWidget::resizeEvent(event);
-    m_manager->ResetBounds();
-}
-
-void TDockPanel::mousePressEvent(QMouseEvent *event)
-{
-    if (!m_manager->MousePress(event))
-        QWidget::mousePressEvent(event);
-}
-
-void TDockPanel::mouseMoveEvent(QMouseEvent *event)
-{
-    if (!m_manager->MouseMove(event))
-        QWidget::mouseMoveEvent(event);
-}
-
-void TDockPanel::mouseReleaseEvent(QMouseEvent *event)
-{
-    if (!m_manager->MouseRelease(event))
-        QWidget::mouseReleaseEvent(event);
-}
-
-void TDockPanel::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    if (!m_manager->MouseDoubleClick(event))
-        QWidget::mouseDoubleClickEvent(event);
-}
-
-void TDockPanel::InsertClient(TDockClient *client, TAlign side, TDockClient *dropOn)
-{
-    AdoptClient(client, this);
-    m_manager->InsertControl(client, side, dropOn);
-}
-
-void TDockPanel::RemoveClient(TDockClient *client)
-{
-    m_manager->RemoveControl(client);
-}
-
-void TDockPanel::ClientVisibilityChanged(TDockClient *)
-{
-    m_manager->ResetBounds();
-}
-
-void TDockPanel::ClientCaptionChanged(TDockClient *)
-{
-    update();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -11,28 +11,16 @@ namespace kiv {
 
 class TDockTree;
 
-/// One of the main window's dock panels: a dock site whose dock manager arranges the docked
-/// windows in zones with grabbers. Its size across the main window (width of a left or right
-/// panel, height of a bottom panel) is set by SetPanelSize; 0 collapses it.
-class TDockPanel : public QWidget, public TDockSite {
+/// A dock site whose dock manager arranges the docked windows in zones, each with a grabber
+/// bar (caption and close button): the dock panels and the side-by-side group window.
+class TDockZoneSite : public QWidget, public TDockSite {
     Q_OBJECT
 
 public:
-    /// `align`: alLeft, alBottom or alRight, the side of the main window the panel sits on.
-    explicit TDockPanel(TAlign align, QWidget *parent = nullptr);
-    ~TDockPanel() override;
+    explicit TDockZoneSite(QWidget *parent = nullptr);
+    ~TDockZoneSite() override;
 
-    TAlign SiteAlign() const override { return m_align; }
-    TDockSiteKind SiteKind() const override { return skPanel; }
-    QString SiteClassName() const override { return QStringLiteral("TPanel"); }
     TDockTree *DockManager() const override { return m_manager.get(); }
-
-    /// Width (left, right) or height (bottom) of the panel.
-    int PanelSize() const { return m_panelSize; }
-    void SetPanelSize(int size);
-
-    /// Raised after every SetPanelSize, by the program or by the panel's splitter.
-    std::function<void(TDockPanel *)> OnResize;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -48,9 +36,33 @@ protected:
     void ClientCaptionChanged(TDockClient *client) override;
 
 private:
+    std::unique_ptr<TDockTree> m_manager;
+};
+
+/// One of the main window's dock panels. Its size across the main window (width of a left or
+/// right panel, height of a bottom panel) is set by SetPanelSize; 0 collapses it.
+class TDockPanel : public TDockZoneSite {
+    Q_OBJECT
+
+public:
+    /// `align`: alLeft, alBottom or alRight, the side of the main window the panel sits on.
+    explicit TDockPanel(TAlign align, QWidget *parent = nullptr);
+    ~TDockPanel() override;
+
+    TAlign SiteAlign() const override { return m_align; }
+    TDockSiteKind SiteKind() const override { return skPanel; }
+    QString SiteClassName() const override { return QStringLiteral("TPanel"); }
+
+    /// Width (left, right) or height (bottom) of the panel.
+    int PanelSize() const { return m_panelSize; }
+    void SetPanelSize(int size);
+
+    /// Raised after every SetPanelSize, by the program or by the panel's splitter.
+    std::function<void(TDockPanel *)> OnResize;
+
+private:
     TAlign m_align;
     int m_panelSize = 0;
-    std::unique_ptr<TDockTree> m_manager;
 };
 
 /// The bar between a dock panel and the page area; dragging it resizes the panel.
