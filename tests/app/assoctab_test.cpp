@@ -1,9 +1,12 @@
 #include "kivassoctab.h"
+#include "preferences.h"
 #include "testfiles.h"
 
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -94,4 +97,40 @@ TEST_F(AssocTabTest, FailedChangeShowsItsOldCheck)
     list->item(2)->setCheckState(Qt::Checked);
     EXPECT_EQ(tab.Apply().failed, 1);
     EXPECT_EQ(list->item(2)->checkState(), Qt::Unchecked);
+}
+
+// The tab as the "File Formats" dialog carries it: filled when the dialog is shown, applied by
+// "OK" after the compile settings, dropped by "Cancel".
+TEST_F(AssocTabTest, InTheFileFormatsDialog)
+{
+    TCompileOptions options;
+    Tpreferences dialog(options, m_tmp.filePath("kiv.ini"));
+    auto *tab = new TKivAssocTab(m_env);
+    dialog.AddPage({tab, TKivAssocTab::Caption(), [tab] { tab->Fill(); }, [tab] { tab->Apply(); },
+                    [tab] { tab->Cancel(); }});
+    auto *tabs = dialog.findChild<QTabWidget *>("PageControl1");
+    ASSERT_TRUE(tabs);
+    EXPECT_EQ(tabs->tabText(1), "System");
+    auto *list = dialog.findChild<QListWidget *>("assoclist");
+    ASSERT_TRUE(list);
+
+    dialog.show();
+    ASSERT_EQ(list->count(), 9);
+    list->item(3)->setCheckState(Qt::Checked);
+    dialog.findChild<QPushButton *>("okbutton")->click();
+    EXPECT_TRUE(QFileInfo::exists(tab->Model().DesktopFilePath(g_KivFiles[3])));
+
+    dialog.show();
+    EXPECT_EQ(list->item(3)->checkState(), Qt::Checked);
+    list->item(3)->setCheckState(Qt::Unchecked);
+    list->item(4)->setCheckState(Qt::Checked);
+    tabs->setCurrentIndex(1);
+    if (!qEnvironmentVariableIsEmpty("KIV_ASSOC_DIALOG_SHOT"))
+        dialog.grab().save(qEnvironmentVariable("KIV_ASSOC_DIALOG_SHOT"));
+    dialog.findChild<QPushButton *>("cancelbutton")->click();
+    EXPECT_TRUE(QFileInfo::exists(tab->Model().DesktopFilePath(g_KivFiles[3])));
+    EXPECT_FALSE(QFileInfo::exists(tab->Model().DesktopFilePath(g_KivFiles[4])));
+    dialog.show();
+    EXPECT_EQ(list->item(3)->checkState(), Qt::Checked);
+    EXPECT_EQ(list->item(4)->checkState(), Qt::Unchecked);
 }
