@@ -72,7 +72,7 @@ int THexFileModel::HexColumn(int i) const
 
 int THexFileModel::CharColumn(int i) const
 {
-    return HexColumn(kBytesPerRow - 1) + 3 + i;
+    return HexColumn(kBytesPerRow - 1) + 4 + i;
 }
 
 int THexFileModel::RowLength() const
