@@ -1,0 +1,197 @@
+// "Compile" in the IDE, offscreen: the main window with the real compiler editions, the
+// shipped example project, the compile status window and the pages around a compile.
+
+#include "EditorSyntax.h"
+#include "kivcomp.h"
+#include "kivini.h"
+#include "kivmain.h"
+#include "kivmain_compile.h"
+#include "kivnotebook.h"
+#include "kivprompt.h"
+#include "pc_dirs.h"
+#include "testfiles.h"
+#include "uErrorList_model.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace kiv::test {
+namespace {
+
+class IdeCompile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable("gpasm").isEmpty())
+            GTEST_SKIP() << "gputils is not installed (scripts/setup.sh installs it)";
+        ASSERT_TRUE(m_temp.isValid());
+        root = m_temp.path() + "/";
+        WriteFile(root + "bin/kiv", "");
+        QDir().mkpath(root + "dll");
+        for (const char *code : {"QEL", "QOR", "QAN"})
+            ASSERT_TRUE(QFile::copy(QStringLiteral(KIV_EDITION_DIR "/") + code + ".so",
+                                    root + "dll/" + code + ".so"))
+                << code;
+        project = root + "examples/blink/";
+        QDir().mkpath(project);
+        for (const char *file : {"blink.asm", "blink.pjt"})
+            ASSERT_TRUE(QFile::copy(SourceDir() + "/data/examples/blink/" + file, project + file));
+        QDir().mkpath(root + "home");
+        // No timed display after the compile: nothing waits.
+        WriteFile(root + "home/kiv.ini", "[fileformats]\r\nstayupne=0\r\nstayupoe=0\r\n");
+        m_oldHome = qgetenv("HOME");
+        qputenv("HOME", (root + "home").toUtf8());
+        SetExecutablePathForDirs(root + "bin/kiv");
+    }
+
+    void TearDown() override
+    {
+        main.reset();
+        if (!m_oldHome.isNull())
+            qputenv("HOME", m_oldHome);
+        SetExecutablePathForDirs(QString());
+    }
+
+    Tfkivmain &Main()
+    {
+        if (!main) {
+            main = std::make_unique<Tfkivmain>(TCommandLine{});
+            main->show();
+        }
+        return *main;
+    }
+
+    void Compile()
+    {
+        QAction *compile = Main().findChild<QAction *>("ActionCompile");
+        ASSERT_NE(compile, nullptr);
+        EXPECT_EQ(compile->shortcut(), QKeySequence(Qt::Key_F9));
+        compile->trigger();
+    }
+
+    QStringList MissingOutputs() const
+    {
+        QStringList missing;
+        for (const char *ext : {".err", ".hex", ".lst", ".sym", ".cod", ".cof", ".tre", ".sta"})
+            if (!QFileInfo(project + "blink" + ext).isFile())
+                missing << ext;
+        return missing;
+    }
+
+    QTemporaryDir m_temp;
+    QByteArray m_oldHome;
+    QString root;
+    QString project;
+    TScriptedPrompt prompt;
+    TPromptGuard guard{&prompt};
+    std::unique_ptr<Tfkivmain> main;
+};
+
+TEST_F(IdeCompile, TheSelectionBoxListsTheInstalledEditionsAndPreSelectsTheSecond)
+{
+    auto *box = Main().findChild<QComboBox *>("compilertype");
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(box->count(), 3);
+    EXPECT_EQ(box->itemText(0), "Microchip 12 bit");
+    EXPECT_EQ(box->itemText(2), "Microchip PIC18");
+    EXPECT_EQ(box->currentIndex(), 1);
+    EXPECT_EQ(Main().InstalledCompilerCount(), 3);
+    box->setCurrentIndex(2);
+    EXPECT_EQ(Main().CompileParts()->Compilers.SelectedCode(), "QAN");
+    Main().SelectCompiler(0);
+    EXPECT_EQ(box->currentText(), "Microchip 12 bit");
+    // The project's OptionString "+FM" selects the 14-bit edition.
+    ASSERT_GE(Main().OpenProject(project + "blink.pjt"), 0);
+    EXPECT_EQ(box->currentText(), "Microchip 14 bit");
+}
+
+TEST_F(IdeCompile, TheStoredIndexOverridesThePreSelection)
+{
+    WriteFile(root + "home/kiv.ini", "[compiler]\r\nindex=2\r\n");
+    Main().FormShow();
+    EXPECT_EQ(Main().findChild<QComboBox *>("compilertype")->currentIndex(), 2);
+}
+
+TEST_F(IdeCompile, TheExampleCompilesCleanAndWritesEveryOutputFile)
+{
+    TIniFile(project + "blink.pjt").WriteString("PROJECT", "Processor", "0x0000");
+    ASSERT_GE(Main().OpenProject(project + "blink.pjt"), 0);
+    Compile();
+    EXPECT_TRUE(prompt.Asked().empty()) << prompt.Messages().join('\n').toStdString();
+    EXPECT_EQ(MissingOutputs(), QStringList());
+    EXPECT_EQ(Main().ErrorList().Selected(), -1) << Main().ErrorList().Lines().join('\n').toStdString();
+    EXPECT_GT(Main().ErrorList().Count(), 0);
+    EXPECT_EQ(TIniFile(project + "blink.pjt").ReadString("PROJECT", "Processor"), "0x877A");
+    EXPECT_EQ(Main().Environment().RecentProjects.Slot(0), project + "blink.pjt");
+    EXPECT_FALSE(Main().CompileErrorShown());
+    Tfkivcomp *status = Main().CompileParts()->StatusWindow;
+    EXPECT_FALSE(status->isVisible());
+    EXPECT_TRUE(status->windowTitle().startsWith("VYN QOR C Compiler, Version"));
+    EXPECT_TRUE(Main().findChild<QAction *>("ActionCompile")->isEnabled());
+}
+
+TEST_F(IdeCompile, AnErrorTakesTheCaretToItsLineAndShowsItInTheStatusBar)
+{
+    WriteFile(project + "blink.asm", "        list p=16f877a\n"
+                                     "#include <p16f877a.inc>\n"
+                                     "        org 0\n"
+                                     "start   movlw 1\n"
+                                     "        bogus 3\n"
+                                     "        goto start\n"
+                                     "        end\n");
+    ASSERT_GE(Main().OpenProject(project + "blink.pjt"), 0);
+    Compile();
+    TKivNotebook *notebook = Main().Notebook();
+    TOvcTextFileEditorSyntax *editor = notebook->Editor(notebook->CurrentPage());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(QFileInfo(editor->FileName()).fileName(), "blink.asm");
+    EXPECT_EQ(editor->SelectionStart().line, 5);
+    EXPECT_TRUE(editor->SelectedText().contains("bogus")) << editor->SelectedText().toStdString();
+    EXPECT_TRUE(Main().CompileErrorShown());
+    QLabel *panel = Main().StatusPanel(2);
+    EXPECT_FALSE(panel->text().isEmpty());
+    EXPECT_TRUE(panel->styleSheet().contains("red"));
+    EXPECT_EQ(TIniFile(project + "blink.pjt").ReadString("PROJECT", "Processor"), "0x877A");
+    // The next caret move ends the error display.
+    editor->SetCaretPos(TextPos{1, 1});
+    EXPECT_FALSE(Main().CompileErrorShown());
+    EXPECT_TRUE(panel->styleSheet().isEmpty());
+}
+
+TEST_F(IdeCompile, OutputPagesAreReleasedAndShowTheNewFilesAfterwards)
+{
+    ASSERT_GE(Main().OpenProject(project + "blink.pjt"), 0);
+    Compile();
+    ASSERT_EQ(MissingOutputs(), QStringList());
+    const int list = Main().doopenreadonly(project + "blink.lst", "blink.lst (C/ASM)", 'A');
+    ASSERT_GE(list, 0);
+    TKivNotebook *notebook = Main().Notebook();
+    const int pages = notebook->PageCount();
+    // A new instruction changes the listing.
+    QByteArray source = ReadFile(project + "blink.asm");
+    const int at = source.indexOf("\n", source.indexOf("org"));
+    ASSERT_GT(at, 0);
+    source.insert(at + 1, "        nop\n");
+    WriteFile(project + "blink.asm", source);
+    Compile();
+    EXPECT_EQ(notebook->PageCount(), pages);
+    const int again = Main().FindPage(project + "blink.lst");
+    ASSERT_GE(again, 0);
+    EXPECT_EQ(notebook->Editor(again)->text().toUtf8(), ReadFile(project + "blink.lst"));
+    // Its stamp was refreshed: the disk change check asks only about the source the test
+    // changed behind the editor's back.
+    prompt.ClearAsked();
+    Main().CheckDiskChanges();
+    for (const QString &question : prompt.Messages())
+        EXPECT_FALSE(question.contains("blink.lst")) << question.toStdString();
+}
+
+}  // namespace
+}  // namespace kiv::test
