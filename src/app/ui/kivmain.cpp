@@ -4,6 +4,12 @@
 #include "kivnotebook.h"
 #include "pc_chipr.h"
 #include "pc_dirs.h"
+#include "uDbgForm.h"
+#include "uDockPageControl.h"
+#include "uDockPanel.h"
+#include "uDockingLib.h"
+#include "uOutputForm.h"
+#include "uTabHost.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -53,6 +59,7 @@ void Tfkivmain::FormCreate()
     TraceMilestone(QStringLiteral("MC"));
     TraceMilestone(QStringLiteral("MD"));
     TraceMilestone(QStringLiteral("MG"));
+    CreateDocking();
 
     // Escape closes the output window; the event is always passed on.
     qApp->installEventFilter(this);
@@ -160,6 +167,7 @@ void Tfkivmain::FormShow()
     RebuildReopenMenu(m_reopenProjects, m_environment.RecentProjects, ReopenProject);
     TraceMilestone(QStringLiteral("ME"));
     TraceMilestone(QStringLiteral("MF"));
+    RestoreDockLayout();
 }
 
 TWindowGeometry Tfkivmain::WindowGeometry() const
@@ -209,7 +217,43 @@ void Tfkivmain::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    SaveDockLayout();
     event->accept();
+}
+
+void Tfkivmain::CreateDocking()
+{
+    // The dock panels and their splitters go around whatever fills the client area.
+    m_dockArea = new TDockArea(takeCentralWidget(), this);
+    setCentralWidget(m_dockArea);
+    m_dockingLib = new TDockingLib(this, m_dockArea->LeftPanel(), m_dockArea->BottomPanel(),
+                                   m_dockArea->RightPanel(), m_dockArea->LeftSplitter(),
+                                   m_dockArea->BottomSplitter(), m_dockArea->RightSplitter());
+    m_outputForm = new TOutputForm(m_dockingLib, this);
+    m_debugForm = new TDbgForm(m_dockingLib, this);
+    SetOutputWindow(m_outputForm);
+}
+
+void Tfkivmain::RestoreDockLayout()
+{
+    // The Output window is a page of a tab group in the bottom panel, the Debug window sits in
+    // the right panel; then the panels take their saved sizes and arrangements.
+    auto *group = new TTabDockHost(m_dockingLib, this);
+    group->ManualDock(m_dockingLib->BottomPanel(), nullptr, alClient);
+    m_outputForm->ManualDock(group->PageControl1(), nullptr, alClient);
+    m_outputForm->show();
+    group->UpdateCaption();
+    group->show();
+    m_debugForm->ManualDock(m_dockingLib->RightPanel(), nullptr, alClient);
+    m_debugForm->show();
+    TIniFile ini(SettingsFilePath());
+    m_dockingLib->LoadDockSites(ini, QStringLiteral("Dock Sites"));
+}
+
+void Tfkivmain::SaveDockLayout()
+{
+    TIniFile ini(SettingsFilePath());
+    m_dockingLib->SaveDockSites(ini, QStringLiteral("Dock Sites"));
 }
 
 bool Tfkivmain::eventFilter(QObject *watched, QEvent *event)

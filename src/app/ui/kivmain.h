@@ -15,8 +15,12 @@ class QMenu;
 
 namespace kiv {
 
+class TDbgForm;
+class TDockArea;
+class TDockingLib;
 class THexViewer;
 class TKivNotebook;
+class TOutputForm;
 class TOvcTextFileEditorSyntax;
 struct TextPos;
 
@@ -51,6 +55,13 @@ public:
     /// The window that Escape closes while it is visible and the main window is active.
     void SetOutputWindow(QWidget *window) { m_outputWindow = window; }
     QWidget *OutputWindow() const { return m_outputWindow; }
+
+    /// The docking layer with the left, bottom and right dock panels, and the two tool windows
+    /// the main window creates: the Output window and the Debug window.
+    TDockingLib *DockingLib() const { return m_dockingLib; }
+    TDockArea *DockArea() const { return m_dockArea; }
+    TOutputForm *OutputForm() const { return m_outputForm; }
+    TDbgForm *DebugForm() const { return m_debugForm; }
 
     /// Asked on a close request: true while a debug session runs, which refuses the close
     /// and asks the session to stop (it closes the window again once stopped).
@@ -180,6 +191,9 @@ private:
     void RebuildReopenMenu(QMenu *menu, const TRecentList &list,
                            const std::function<void(const QString &)> &opener);
     void saveenv();
+    void CreateDocking();
+    void RestoreDockLayout();
+    void SaveDockLayout();
     void CreateDocuments();
     void CreateFileActions(QMenu *file, QAction *before);
     void CreateProjects(QMenu *project, QAction *before);
@@ -206,6 +220,10 @@ private:
     bool m_environmentSaved = false;
     TKivNotebook *m_notebook = nullptr;
     bool m_checkingDisk = false;
+    TDockArea *m_dockArea = nullptr;
+    TDockingLib *m_dockingLib = nullptr;
+    TOutputForm *m_outputForm = nullptr;
+    TDbgForm *m_debugForm = nullptr;
     TCurrentProject m_project;
 };
 

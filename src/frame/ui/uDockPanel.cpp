@@ -125,8 +125,20 @@ TDockSplitter::TDockSplitter(TDockPanel *panel, QWidget *parent)
 
 void TDockSplitter::paintEvent(QPaintEvent *)
 {
+    // A raised bar: light on the edge towards the page area, dark on the far edge.
     QPainter painter(this);
-    painter.fillRect(rect(), palette().window());
+    painter.fillRect(rect(), palette().button());
+    const bool across = m_panel->SiteAlign() == alBottom || m_panel->SiteAlign() == alTop;
+    painter.setPen(palette().color(QPalette::Light));
+    if (across)
+        painter.drawLine(0, 0, width() - 1, 0);
+    else
+        painter.drawLine(0, 0, 0, height() - 1);
+    painter.setPen(palette().color(QPalette::Mid));
+    if (across)
+        painter.drawLine(0, height() - 1, width() - 1, height() - 1);
+    else
+        painter.drawLine(width() - 1, 0, width() - 1, height() - 1);
 }
 
 void TDockSplitter::mousePressEvent(QMouseEvent *event)
