@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -534,4 +535,47 @@ TEST_F(DocumentsTest, HexViewerShowsAHundredMegabyteFileAtItsEnd)
     EXPECT_FALSE(viewer->Copy());
     EXPECT_EQ(m_prompt.Asked().size(), 1u);
     EXPECT_EQ(m_prompt.Asked().at(0).kind, mtError);
+}
+
+TEST(HexViewer, KeyboardAndMouseSelectBytes)
+{
+    QTemporaryDir tmp;
+    QByteArray data;
+    for (int i = 0; i < 40; ++i)
+        data.append(char('a' + i % 26));
+    ASSERT_TRUE(WriteFile(tmp.filePath("a.bin"), data));
+    THexViewer viewer;
+    ASSERT_TRUE(viewer.Open(tmp.filePath("a.bin")));
+    viewer.resize(700, 300);
+    viewer.show();
+    QApplication::processEvents();
+
+    QTest::keyClick(&viewer, Qt::Key_Right);
+    QTest::keyClick(&viewer, Qt::Key_Right);
+    QTest::keyClick(&viewer, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(viewer.SelectionFirst(), 2);
+    EXPECT_EQ(viewer.SelectionEnd(), 18);
+    EXPECT_EQ(viewer.CaretPos(), (TextPos{2, 3}));
+    EXPECT_TRUE(viewer.SelectedText().startsWith("00000000        63 64"));
+    QTest::keyClick(&viewer, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(viewer.CaretOffset(), 39);
+    EXPECT_FALSE(viewer.HasSelection());
+    QTest::keyClick(&viewer, Qt::Key_Up);
+    QTest::keyClick(&viewer, Qt::Key_PageUp);
+    EXPECT_EQ(viewer.CaretOffset(), 7);   // stays in its column on the first row
+
+    // A click on the character part of the second row picks that byte.
+    const THexFileModel &model = viewer.Model();
+    const qreal cw = QFontMetricsF(viewer.font()).horizontalAdvance(QLatin1Char('H'));
+    const int row = QFontMetrics(viewer.font()).lineSpacing();
+    const QPoint at(int(cw * 2 + 6 + (model.CharColumn(5) + 0.5) * cw), row + row / 2);
+    QTest::mouseClick(viewer.viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(viewer.CaretOffset(), 16 + 5);
+
+    viewer.SetBookmark(4, 3);
+    EXPECT_EQ(viewer.BookmarkLine(4), 3);
+    EXPECT_TRUE(viewer.GotoBookmark(4));
+    EXPECT_EQ(viewer.CaretOffset(), 32);
+    viewer.SetBookmark(5, 4);   // past the last row
+    EXPECT_EQ(viewer.BookmarkLine(5), 0);
 }
