@@ -55,6 +55,7 @@ void Tfkivmain::FormCreate()
     CreateMenus();
     CreateStatusBar();
     TraceMilestone(QStringLiteral("MA"));
+    CreateCompile();
     TraceMilestone(QStringLiteral("MB"));
     TraceMilestone(QStringLiteral("MC"));
     TraceMilestone(QStringLiteral("MD"));

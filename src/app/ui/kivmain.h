@@ -15,9 +15,11 @@ class QMenu;
 
 namespace kiv {
 
+class TCompileParts;
 class TDbgForm;
 class TDockArea;
 class TDockingLib;
+class TErrorListModel;
 class THexViewer;
 class TKivNotebook;
 class TOutputForm;
@@ -178,6 +180,27 @@ public:
     /// which leaves "Print All files" disabled.
     std::function<void(const QStringList &files)> PrintFiles;
 
+    // --- compiling (kivmain_compile.cpp) -----------------------------------------------------
+    /// "Compile" (F9): compiles the current project; false when it did not run.
+    bool CompileProject();
+    /// The readiness check of "Enable Debugger" (it may ask to recompile).
+    bool DebugReadiness();
+    /// Options "File Formats": compile options and file associations.
+    void ShowFileFormats();
+    /// Status bar panel 2 shows a compile error, until the caret next moves.
+    bool CompileErrorShown() const;
+    /// The lines of the last error file, which the Output window shows.
+    TErrorListModel &ErrorList() const;
+    /// Installed editions, compile options, status window and the compile controller.
+    TCompileParts *CompileParts() const { return m_compile; }
+    /// The global defines text passed to every compile; unset, none.
+    std::function<QString()> GlobalDefinesHook;
+    /// Told after each clean compile, so an active debug session can reload the program.
+    std::function<void()> CompileFinishedHook;
+    int InstalledCompilerCount() const override;
+    int SelectedCompilerIndex() const override;
+    void SelectCompiler(int index) override;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -197,6 +220,7 @@ private:
     void CreateDocuments();
     void CreateFileActions(QMenu *file, QAction *before);
     void CreateProjects(QMenu *project, QAction *before);
+    void CreateCompile();
     bool ProjectCompiled();
     void DocumentsChanged(int mode);
     void ShowCaret(QWidget *view, const TextPos &pos);
@@ -219,6 +243,7 @@ private:
     bool m_escapeDown = false;
     bool m_environmentSaved = false;
     TKivNotebook *m_notebook = nullptr;
+    TCompileParts *m_compile = nullptr;
     bool m_checkingDisk = false;
     TDockArea *m_dockArea = nullptr;
     TDockingLib *m_dockingLib = nullptr;
