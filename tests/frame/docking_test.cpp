@@ -729,3 +729,168 @@ TEST_F(DockingTest, TheDebugStyleFormHandlesDropsItself)
     host->GetSiteInfo(a, influence, QPoint(), canDock);
     EXPECT_TRUE(canDock);
 }
+
+namespace {
+
+// A window with a host of its own, like the debug windows in the Debug window.
+class TCustomHostForm : public TTestForm {
+public:
+    using TTestForm::TTestForm;
+    bool DockToCustomHost(int top, int left, bool visible, int hostTag, int width, int height) override
+    {
+        calls << QList<int>{top, left, visible ? 1 : 0, hostTag, width, height};
+        return hostTag == 500;
+    }
+    QList<QList<int>> calls;
+};
+
+}  // namespace
+
+TEST_F(DockingTest, FormPlaceKeysForEachPlacement)
+{
+    QTemporaryDir dir;
+    TIniFile ini(dir.filePath("kiv.ini"));
+    TTestForm *floating = NewForm("Floating");
+    TTestForm *inPanel = NewForm("InPanel");
+    TTestForm *page = NewForm("Page");
+    inPanel->ManualDock(Panel(dpRight));
+    auto *group = new TTabDockHost(m_lib);
+    group->ManualDock(Panel(dpBottom));
+    group->show();
+    page->ManualDock(group->PageControl1(), nullptr, alClient);
+    Settle();
+
+    ASSERT_TRUE(m_lib->SaveFormPlace(ini, floating, "F"));
+    ASSERT_TRUE(m_lib->SaveFormPlace(ini, inPanel, "P"));
+    ASSERT_TRUE(m_lib->SaveFormPlace(ini, page, "T"));
+    EXPECT_EQ(ini.ReadSection("F"), QStringList({"Docked", "Dock Host", "Height", "Width", "Top", "Left", "Visible"}));
+    EXPECT_EQ(ini.ReadString("F", "Docked"), "0");
+    EXPECT_EQ(ini.ReadString("F", "Dock Host"), "0");
+    EXPECT_EQ(ini.ReadInteger("F", "Left", 0), 300);
+    EXPECT_EQ(ini.ReadSection("P"), QStringList({"Docked", "Dock Host", "Dock Host Tag", "Height", "Width", "Top",
+                                                 "Left", "Visible", "Orientation"}));
+    EXPECT_EQ(ini.ReadString("P", "Dock Host"), "TPanel");
+    EXPECT_EQ(ini.ReadInteger("P", "Dock Host Tag", -5), 2);
+    EXPECT_EQ(ini.ReadSection("T"), QStringList({"Docked", "Dock Host", "Dock Host Tag", "Dock Tab Host Tag",
+                                                 "Dock Host Height", "Dock Host Width", "Dock Host Top",
+                                                 "Dock Host Left", "Dock Host Visible", "Height", "Width", "Top",
+                                                 "Left", "Visible"}));
+    EXPECT_EQ(ini.ReadString("T", "Dock Host"), "TPageControl");
+    EXPECT_EQ(ini.ReadInteger("T", "Dock Host Tag", 0), group->HostTag());
+    EXPECT_EQ(ini.ReadInteger("T", "Dock Tab Host Tag", 0), 1);
+    EXPECT_EQ(ini.ReadString("T", "Dock Host Visible"), "1");
+
+    // A page control that belongs to no tab group is a host only the form's class knows.
+    TDockPageControl pages(m_main.get());
+    pages.SetTag(500);
+    TTestForm *custom = NewForm("Custom");
+    custom->ManualDock(&pages, nullptr, alClient);
+    ASSERT_TRUE(m_lib->SaveFormPlace(ini, custom, "C"));
+    EXPECT_EQ(ini.ReadString("C", "Dock Host"), "custom");
+    EXPECT_EQ(ini.ReadInteger("C", "Dock Host Tag", 0), 500);
+    custom->ManualFloat(QRect(0, 0, 50, 50));
+}
+
+TEST_F(DockingTest, RestoringAFormPlace)
+{
+    QTemporaryDir dir;
+    TIniFile ini(dir.filePath("kiv.ini"));
+    TTestForm *form = NewForm("Form");
+
+    // Saved floating: floats at the saved rectangle, even with no other key.
+    ini.WriteBool("OnlyDocked", "Docked", false);
+    EXPECT_TRUE(m_lib->RestoreFormPlace(ini, form, "OnlyDocked"));
+    EXPECT_TRUE(form->Floating());
+    EXPECT_EQ(form->geometry(), QRect(200, 200, 200, 200));
+    EXPECT_TRUE(form->Visible());
+
+    // Docked but never saved: the caller places it.
+    EXPECT_FALSE(m_lib->RestoreFormPlace(ini, form, "Missing"));
+
+    // In a panel, hidden: the panel stays collapsed until a window in it shows.
+    ini.WriteBool("Panel", "Docked", true);
+    ini.WriteString("Panel", "Dock Host", "TPanel");
+    ini.WriteInteger("Panel", "Dock Host Tag", 0);
+    ini.WriteBool("Panel", "Visible", false);
+    EXPECT_TRUE(m_lib->RestoreFormPlace(ini, form, "Panel"));
+    EXPECT_EQ(form->HostDockSite(), Panel(dpLeft));
+    EXPECT_FALSE(form->Visible());
+    EXPECT_EQ(Panel(dpLeft)->PanelSize(), 0);
+
+    // A tag that names no panel leaves the form where it is.
+    ini.WriteInteger("Panel", "Dock Host Tag", 9);
+    EXPECT_TRUE(m_lib->RestoreFormPlace(ini, form, "Panel"));
+    EXPECT_EQ(form->HostDockSite(), Panel(dpLeft));
+
+    // An unknown host changes nothing.
+    ini.WriteString("Panel", "Dock Host", "TSomethingElse");
+    EXPECT_TRUE(m_lib->RestoreFormPlace(ini, form, "Panel"));
+    EXPECT_EQ(form->HostDockSite(), Panel(dpLeft));
+
+    // A custom host is the form's own business.
+    auto *custom = new TCustomHostForm(m_lib, "Custom");
+    ini.WriteBool("Custom", "Docked", true);
+    ini.WriteString("Custom", "Dock Host", "custom");
+    ini.WriteInteger("Custom", "Dock Host Tag", 500);
+    ini.WriteInteger("Custom", "Top", 11);
+    EXPECT_TRUE(m_lib->RestoreFormPlace(ini, custom, "Custom"));
+    ini.WriteInteger("Custom", "Dock Host Tag", 501);
+    EXPECT_FALSE(m_lib->RestoreFormPlace(ini, custom, "Custom"));
+    ASSERT_EQ(custom->calls.size(), 2);
+    EXPECT_EQ(custom->calls[0], QList<int>({11, 200, 1, 500, 200, 200}));
+}
+
+TEST_F(DockingTest, TabAndSideBySideGroupsComeBackFromTheirMembersPlaces)
+{
+    QTemporaryDir dir;
+    TIniFile ini(dir.filePath("kiv.ini"));
+    TTestForm *a = NewForm("A");
+    TTestForm *b = NewForm("B");
+    TTestForm *c = NewForm("C");
+    TTestForm *d = NewForm("D");
+    auto *tabs = new TTabDockHost(m_lib);
+    tabs->SetHostTag(7);
+    tabs->ManualDock(Panel(dpBottom));
+    tabs->show();
+    a->ManualDock(tabs->PageControl1(), nullptr, alClient);
+    b->ManualDock(tabs->PageControl1(), nullptr, alClient);
+    c->ManualFloat(QRect(150, 160, 300, 200));
+    d->ManualDock(c, nullptr, alRight);
+    Settle();
+    TConjoinDockHost *side = TConjoinDockHost::OfSite(c->HostDockSite());
+    ASSERT_NE(side, nullptr);
+    const int sideTag = side->HostTag();
+    const QRect sideBounds = side->geometry();
+    for (TTestForm *form : {a, b, c, d})
+        ASSERT_TRUE(m_lib->SaveFormPlace(ini, form, form->objectName()));
+
+    // Everything floats on its own; the groups go.
+    for (TTestForm *form : {a, b, c, d})
+        form->ManualFloat(QRect(10, 10, 100, 100));
+    Settle();
+    EXPECT_TRUE(TTabDockHost::OfSite(a->HostDockSite()) == nullptr);
+
+    for (TTestForm *form : {a, b, c, d})
+        EXPECT_TRUE(m_lib->RestoreFormPlace(ini, form, form->objectName()));
+    Settle();
+    TTabDockHost *restoredTabs = TTabDockHost::OfSite(a->HostDockSite());
+    ASSERT_NE(restoredTabs, nullptr);
+    EXPECT_EQ(b->HostDockSite(), a->HostDockSite());
+    EXPECT_EQ(restoredTabs->HostTag(), 7);
+    EXPECT_EQ(restoredTabs->HostDockSite(), Panel(dpBottom));
+    EXPECT_TRUE(restoredTabs->Visible());
+    EXPECT_EQ(restoredTabs->windowTitle(), "A, B");
+    TConjoinDockHost *restoredSide = TConjoinDockHost::OfSite(c->HostDockSite());
+    ASSERT_NE(restoredSide, nullptr);
+    EXPECT_EQ(d->HostDockSite(), c->HostDockSite());
+    EXPECT_EQ(restoredSide->HostTag(), sideTag);
+    EXPECT_EQ(restoredSide->geometry(), sideBounds);
+    EXPECT_TRUE(restoredSide->Visible());
+    EXPECT_GE(TConjoinDockHost::ConjoinHostCounter(), sideTag);
+
+    // New groups never reuse a restored tag.
+    TTabDockHost::RaiseTabHostCounter(7);
+    auto *next = new TTabDockHost(m_lib);
+    EXPECT_GE(next->HostTag(), 8);
+    delete next;
+}

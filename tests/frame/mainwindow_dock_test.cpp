@@ -118,3 +118,28 @@ TEST_F(MainWindowDockTest, PanelSizesAndArrangementsSurviveARestart)
     EXPECT_EQ(main.DebugForm()->HostDockSite(), main.DockingLib()->RightPanel());
     EXPECT_EQ(main.OutputForm()->HostDockSite()->GroupWindow()->HostDockSite(), main.DockingLib()->BottomPanel());
 }
+
+TEST_F(MainWindowDockTest, AFloatingOutputWindowFloatsAgainAfterARestart)
+{
+    {
+        Tfkivmain main({});
+        main.FormShow();
+        Settle();
+        ASSERT_TRUE(main.OutputForm()->ManualFloat(QRect(150, 160, 500, 180)));
+        Settle();
+        EXPECT_EQ(main.DockingLib()->BottomPanel()->PanelSize(), 0);
+        EXPECT_TRUE(main.close());
+    }
+    TIniFile ini(SettingsFilePath());
+    EXPECT_EQ(ini.ReadString("OutputForm", "Docked"), "0");
+    EXPECT_EQ(ini.ReadString("fkivdebug", "Dock Host"), "TPanel");
+
+    Tfkivmain main({});
+    main.FormShow();
+    Settle();
+    EXPECT_TRUE(main.OutputForm()->Floating());
+    EXPECT_EQ(main.OutputForm()->geometry(), QRect(150, 160, 500, 180));
+    EXPECT_TRUE(main.DockingLib()->IsDockedFormShowing(main.OutputForm()));
+    EXPECT_EQ(main.DockingLib()->BottomPanel()->PanelSize(), 0);
+    EXPECT_EQ(main.DebugForm()->HostDockSite(), main.DockingLib()->RightPanel());
+}

@@ -140,7 +140,9 @@ bool TDockForm::DockClientNotification(TDockDragObject &source, const QPoint &po
     TDockClient *dropped = source.Control;
     if (!Groupable(dropped) || dropped == this)
         return true;
-    const TAlign side = DockZone(Client()->mapFrom(this, pos), Client()->size());
+    // A drag brings the side of its drop zone; ManualDock may name one, else the position decides.
+    const TAlign side = source.DropAlign != alNone ? source.DropAlign
+                                                   : DockZone(Client()->mapFrom(this, pos), Client()->size());
     if (side == alNone)
         return true;
     TDockPanel *panel = m_dockingLib ? m_dockingLib->AsPanel(HostDockSite()) : nullptr;

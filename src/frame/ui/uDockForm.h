@@ -47,7 +47,8 @@ public:
 
     /// Without OwnDockHandling a dock form or a tab group dropped on this form makes a group
     /// with it: the centre fifth of the form makes a tab group, the side fifths dock beside it
-    /// (DockZone). With OwnDockHandling the site handlers decide, and a form that takes
+    /// (DockZone); ManualDock onto a form joins on the side it names, or makes a tab group for
+    /// alNone and alClient. With OwnDockHandling the site handlers decide, and a form that takes
     /// windows into itself also overrides InsertClient and RemoveClient.
     void GetSiteInfo(TDockClient *client, QRect &influence, const QPoint &mousePos, bool &canDock) override;
     void DockOver(TDockDragObject &source, const QPoint &pos, bool &accept) override;

@@ -1,6 +1,7 @@
 #include "uDockingLib.h"
 
 #include "kivini.h"
+#include "uConjoinHost.h"
 #include "uDockForm.h"
 #include "uDockManager.h"
 #include "uDockPageControl.h"
@@ -195,6 +196,178 @@ bool TDockingLib::IsDockedFormShowing(TDockForm *form) const
     if (TDockPanel *panel = AsPanel(site))
         return panel->width() > 0 && panel->height() > 0;
     return false;
+}
+
+namespace {
+
+// Keys of one form's place.
+const QString kDocked = QStringLiteral("Docked");
+const QString kDockHost = QStringLiteral("Dock Host");
+const QString kDockHostTag = QStringLiteral("Dock Host Tag");
+const QString kDockTabHostTag = QStringLiteral("Dock Tab Host Tag");
+const QString kDockHostHeight = QStringLiteral("Dock Host Height");
+const QString kDockHostWidth = QStringLiteral("Dock Host Width");
+const QString kDockHostTop = QStringLiteral("Dock Host Top");
+const QString kDockHostLeft = QStringLiteral("Dock Host Left");
+const QString kDockHostVisible = QStringLiteral("Dock Host Visible");
+const QString kHeight = QStringLiteral("Height");
+const QString kWidth = QStringLiteral("Width");
+const QString kTop = QStringLiteral("Top");
+const QString kLeft = QStringLiteral("Left");
+const QString kVisible = QStringLiteral("Visible");
+const QString kOrientation = QStringLiteral("Orientation");
+
+// The saved place of a group window.
+struct TGroupPlace {
+    QRect bounds;
+    bool visible = false;
+};
+
+TGroupPlace ReadGroupPlace(const TIniFile &ini, const QString &section)
+{
+    TGroupPlace place;
+    const int top = ini.ReadInteger(section, kDockHostTop, 200);
+    const int left = ini.ReadInteger(section, kDockHostLeft, 200);
+    const int height = ini.ReadInteger(section, kDockHostHeight, 200);
+    const int width = ini.ReadInteger(section, kDockHostWidth, 200);
+    place.bounds = QRect(left, top, std::max(width, 0), std::max(height, 0));
+    place.visible = ini.ReadBool(section, kDockHostVisible, false);
+    return place;
+}
+
+}  // namespace
+
+bool TDockingLib::SaveFormPlace(TIniFile &ini, TDockForm *form, const QString &section) const
+{
+    if (!form)
+        return false;
+    TIniFile::Batch batch(ini);
+    TDockSite *site = form->HostDockSite();
+    batch.WriteBool(section, kDocked, site != nullptr);
+    if (!site) {
+        batch.WriteInteger(section, kDockHost, 0);
+    } else {
+        const TDockSiteKind kind = site->SiteKind();
+        const bool known = kind == skPanel || kind == skTabGroup || kind == skSideBySideGroup;
+        batch.WriteString(section, kDockHost, known ? site->SiteClassName() : QStringLiteral("custom"));
+        batch.WriteInteger(section, kDockHostTag, site->Tag());
+        if (kind == skTabGroup || kind == skSideBySideGroup) {
+            TDockClient *group = site->GroupWindow();
+            if (kind == skTabGroup) {
+                TDockSite *groupSite = group->HostDockSite();
+                batch.WriteInteger(section, kDockTabHostTag, groupSite ? groupSite->Tag() : -1);
+            }
+            const QRect bounds = group->geometry();
+            batch.WriteInteger(section, kDockHostHeight, bounds.height());
+            batch.WriteInteger(section, kDockHostWidth, bounds.width());
+            batch.WriteInteger(section, kDockHostTop, bounds.top());
+            batch.WriteInteger(section, kDockHostLeft, bounds.left());
+            batch.WriteBool(section, kDockHostVisible, group->Visible());
+        }
+    }
+    const QRect bounds = form->geometry();
+    batch.WriteInteger(section, kHeight, bounds.height());
+    batch.WriteInteger(section, kWidth, bounds.width());
+    batch.WriteInteger(section, kTop, bounds.top());
+    batch.WriteInteger(section, kLeft, bounds.left());
+    batch.WriteBool(section, kVisible, form->Visible());
+    if (TDockPanel *panel = AsPanel(site))
+        batch.WriteInteger(section, kOrientation, panel->DockManager()->DockOrientation(form));
+    return batch.Commit();
+}
+
+bool TDockingLib::RestoreFormPlace(const TIniFile &ini, TDockForm *form, const QString &section)
+{
+    if (!form)
+        return true;
+    const int top = ini.ReadInteger(section, kTop, 200);
+    const int left = ini.ReadInteger(section, kLeft, 200);
+    const int height = std::max(0, ini.ReadInteger(section, kHeight, 200));
+    const int width = std::max(0, ini.ReadInteger(section, kWidth, 200));
+    const QString host = ini.ReadString(section, kDockHost);
+    const int hostTag = ini.ReadInteger(section, kDockHostTag, 1);
+    const bool visible = ini.ReadBool(section, kVisible, true);
+    const bool docked = ini.ReadBool(section, kDocked, true);
+    const QRect bounds(left, top, width, height);
+
+    if (!docked) {
+        form->setMinimumWidth(0);
+        form->setMaximumHeight(QWIDGETSIZE_MAX);
+        form->ManualFloat(bounds);
+        form->setVisible(visible);
+        return true;
+    }
+    if (!ini.SectionExists(section))
+        return false;
+
+    if (host == QLatin1String("TPanel")) {
+        // Hidden while it docks, so the panel opens only for what is visible after the layout.
+        form->hide();
+        if (TDockPanel *panel = Panel(hostTag))
+            form->ManualDock(panel, nullptr, alNone);
+        if (form->Floating())
+            form->setGeometry(bounds);
+        form->setVisible(visible);
+        return true;
+    }
+    if (host == QLatin1String("TPageControl")) {
+        TTabDockHost *group = nullptr;
+        for (TDockClient *client : TDockClient::AllClients()) {
+            auto *candidate = qobject_cast<TTabDockHost *>(client);
+            if (candidate && candidate->HostTag() == hostTag)
+                group = candidate;
+        }
+        TGroupPlace place;
+        bool placeRead = false;
+        if (!group) {
+            group = new TTabDockHost(this, m_mainWindow);
+            group->SetHostTag(hostTag);
+            place = ReadGroupPlace(ini, section);
+            placeRead = true;
+            group->ManualFloat(place.bounds);
+            const int groupSite = ini.ReadInteger(section, kDockTabHostTag, -1);
+            if (TDockPanel *panel = Panel(groupSite))
+                group->ManualDock(panel, nullptr, alNone);
+        }
+        TTabDockHost::RaiseTabHostCounter(hostTag);
+        form->hide();
+        form->ManualDock(group->PageControl1(), nullptr, alNone);
+        form->setVisible(visible);
+        // A group opened by an earlier form of this restore keeps the visibility it was given.
+        if (placeRead)
+            group->setVisible(place.visible);
+        group->UpdateCaption();
+        return true;
+    }
+    if (host == QLatin1String("TConjoinDockHost")) {
+        TConjoinDockHost *group = nullptr;
+        for (TDockClient *client : TDockClient::AllClients()) {
+            auto *candidate = qobject_cast<TConjoinDockHost *>(client);
+            if (candidate && candidate->HostTag() == hostTag)
+                group = candidate;
+        }
+        TGroupPlace place;
+        bool placeRead = false;
+        if (!group) {
+            group = new TConjoinDockHost(this, m_mainWindow);
+            group->SetHostTag(hostTag);
+            place = ReadGroupPlace(ini, section);
+            placeRead = true;
+            group->ManualFloat(place.bounds);
+        }
+        TConjoinDockHost::RaiseConjoinHostCounter(hostTag);
+        form->hide();
+        form->ManualDock(group->DockArea(), nullptr, alNone);
+        form->SetDockSite(false);
+        form->setVisible(visible);
+        if (placeRead)
+            group->setVisible(place.visible);
+        group->UpdateCaption();
+        return true;
+    }
+    if (host == QLatin1String("custom"))
+        return form->DockToCustomHost(top, left, visible, hostTag, width, height);
+    return true;
 }
 
 bool TDockingLib::SaveDockSites(TIniFile &ini, const QString &section) const

@@ -55,6 +55,16 @@ public:
     /// count); false elsewhere.
     bool IsDockedFormShowing(TDockForm *form) const;
 
+    /// Writes one form's place to `section`: whether it is docked, the class and tag of the
+    /// site it is docked in ("TPanel", "TPageControl" of a tab group, "TConjoinDockHost", or
+    /// "custom"), its group window's place, its own bounds and visibility. Errors while writing
+    /// are ignored; false then.
+    bool SaveFormPlace(TIniFile &ini, TDockForm *form, const QString &section) const;
+    /// Puts a form back where SaveFormPlace found it, opening the tab or side-by-side group it
+    /// belonged to when that is not open yet. False when the form was docked but the section is
+    /// missing: the caller places it.
+    bool RestoreFormPlace(const TIniFile &ini, TDockForm *form, const QString &section);
+
     /// Writes the three panels' sizes and arrangements to `section` ("Left Width", "Left Height",
     /// "Left Data", then Bottom and Right). A collapsed panel records the size it re-opens at.
     bool SaveDockSites(TIniFile &ini, const QString &section) const;
