@@ -237,23 +237,30 @@ void Tfkivmain::CreateDocking()
 
 void Tfkivmain::RestoreDockLayout()
 {
-    // The Output window is a page of a tab group in the bottom panel, the Debug window sits in
-    // the right panel; then the panels take their saved sizes and arrangements.
-    auto *group = new TTabDockHost(m_dockingLib, this);
-    group->ManualDock(m_dockingLib->BottomPanel(), nullptr, alClient);
-    m_outputForm->ManualDock(group->PageControl1(), nullptr, alClient);
-    m_outputForm->show();
-    group->UpdateCaption();
-    group->show();
-    m_debugForm->ManualDock(m_dockingLib->RightPanel(), nullptr, alClient);
-    m_debugForm->show();
+    // Each tool window goes back where it was; without a saved place the Output window becomes
+    // a page of a tab group in the bottom panel and the Debug window sits in the right panel.
+    // Then the panels take their saved sizes and arrangements.
     TIniFile ini(SettingsFilePath());
+    if (!m_dockingLib->RestoreFormPlace(ini, m_outputForm, QStringLiteral("OutputForm"))) {
+        auto *group = new TTabDockHost(m_dockingLib, this);
+        group->ManualDock(m_dockingLib->BottomPanel(), nullptr, alClient);
+        m_outputForm->ManualDock(group->PageControl1(), nullptr, alClient);
+        m_outputForm->show();
+        group->UpdateCaption();
+        group->show();
+    }
+    if (!m_dockingLib->RestoreFormPlace(ini, m_debugForm, QStringLiteral("fkivdebug"))) {
+        m_debugForm->ManualDock(m_dockingLib->RightPanel(), nullptr, alClient);
+        m_debugForm->show();
+    }
     m_dockingLib->LoadDockSites(ini, QStringLiteral("Dock Sites"));
 }
 
 void Tfkivmain::SaveDockLayout()
 {
     TIniFile ini(SettingsFilePath());
+    m_dockingLib->SaveFormPlace(ini, m_outputForm, QStringLiteral("OutputForm"));
+    m_dockingLib->SaveFormPlace(ini, m_debugForm, QStringLiteral("fkivdebug"));
     m_dockingLib->SaveDockSites(ini, QStringLiteral("Dock Sites"));
 }
 
