@@ -16,6 +16,7 @@ inline void PrintTo(const QString &s, std::ostream *os)
 }
 QT_END_NAMESPACE
 
+#include <sys/fsuid.h>
 #include <unistd.h>
 
 using namespace kiv;
@@ -136,14 +137,39 @@ TEST_F(SafeWrite, FailuresChangeNothing)
     EXPECT_EQ(Files(), QStringList{"a.c"});
 }
 
+// The superuser may write any file: the check runs with the file system rights of an ordinary
+// user, as the IDE usually does.
+class TOrdinaryUser {
+public:
+    TOrdinaryUser()
+    {
+        if (::geteuid() == 0)
+            m_previous = ::setfsuid(65534);
+    }
+    ~TOrdinaryUser()
+    {
+        if (m_previous >= 0)
+            ::setfsuid(m_previous);
+    }
+
+private:
+    int m_previous = -1;
+};
+
 TEST_F(SafeWrite, ReadOnlyFileIsRefused)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "the superuser may write read-only files";
     ASSERT_TRUE(WriteFile(Path("ro.c"), "old"));
-    QFile::setPermissions(Path("ro.c"), QFile::ReadOwner);
+    QFile::setPermissions(Path("ro.c"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(m_tmp.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                            | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
     QString error;
-    EXPECT_FALSE(WriteFileSafely(Path("ro.c"), "new", true, &error));
+    bool written = true;
+    {
+        TOrdinaryUser user;
+        written = WriteFileSafely(Path("ro.c"), "new", true, &error);
+    }
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(ReadFile(Path("ro.c")), "old");
     EXPECT_EQ(Files(), QStringList{"ro.c"});
 }

@@ -108,6 +108,8 @@ void Tfkivmain::CreateFileActions(QMenu *file, QAction *before)
         connect(action, &QAction::triggered, this, e.run);
         file->insertAction(before, action);
     }
+    if (QAction *close = findChild<QAction *>(QStringLiteral("ActionFileClose")))
+        close->setShortcuts({QKeySequence(QStringLiteral("Ctrl+F4")), QKeySequence(QStringLiteral("Shift+F11"))});
     file->insertSeparator(before);
 }
 
