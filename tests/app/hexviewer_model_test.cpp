@@ -68,15 +68,15 @@ TEST(HexModel, LargeFileOpensWithoutReadingIt)
     {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(file.resize(qint64(5) << 32));   // sparse: takes no disk space
-        ASSERT_TRUE(file.seek((qint64(5) << 32) - 2));
+        ASSERT_TRUE(file.resize((qint64(1) << 32) + 16));   // sparse: takes no disk space
+        ASSERT_TRUE(file.seek((qint64(1) << 32) + 14));
         ASSERT_EQ(file.write("\x12\x34"), 2);
     }
     THexFileModel model;
     ASSERT_TRUE(model.Open(path));
     EXPECT_EQ(model.OffsetDigits(), 9);
     EXPECT_EQ(model.RowText(model.RowCount() - 1),
-              "4FFFFFFF0  00 00 00 00 00 00 00 00  00 00 00 00 00 00 12 34  "
+              "100000000  00 00 00 00 00 00 00 00  00 00 00 00 00 00 12 34  "
               "...............4");
 }
 
