@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 
 #include <climits>
@@ -142,9 +143,16 @@ void THexViewer::scrollContentsBy(int, int)
 
 void THexViewer::resizeEvent(QResizeEvent *event)
 {
+    // A caret that was on screen stays on screen, so a view opened at its end still shows
+    // the end once the page takes its real size.
+    const qint64 caretRow = m_caret / kRow;
+    const int oldRows = qMax(1, event->oldSize().height() / RowHeight());
+    const bool caretShown = caretRow >= m_topRow && caretRow < m_topRow + oldRows;
     QAbstractScrollArea::resizeEvent(event);
     UpdateScrollBars();
     SetTopRow(m_topRow);
+    if (caretShown)
+        EnsureCaretVisible();
 }
 
 void THexViewer::ScrollToEnd()
