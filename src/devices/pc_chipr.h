@@ -271,7 +271,11 @@ QString FuseNameIn(const FuseNameTable &table, uint8_t position);
 /// The names of a table in position order (position 1 first).
 QStringList FuseNameList(const FuseNameTable &table);
 
-/// Mask, value, name position and configuration word (1-based) of fuse entry `entry`.
+/// Mask, value, name position and configuration word (1-based) of fuse entry `entry`:
+/// entries 0 to 50 for every kind, 51 to 80 for kind 3, 81 to 130 for kind 3 records with a
+/// second block; anything else reads as 0. The word is 1 for kinds other than 1 and 3; 2 for
+/// kind 1 entries marked in secondWordFuses; for kind 3 the byte at 255 + entry (entries 1 to
+/// 80) or the last byte of the entry's six-byte slot (entries 81 to 130).
 uint16_t FuseMask(const DeviceRecord &record, uint8_t entry);
 uint16_t FuseValue(const DeviceRecord &record, uint8_t entry);
 uint8_t FuseNameIndex(const DeviceRecord &record, uint8_t entry);
