@@ -56,7 +56,9 @@ TOvcTextFileEditorSyntax::TOvcTextFileEditorSyntax(QWidget *parent)
     SendScintilla(SCI_SETSCROLLWIDTH, 1L);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1L);
     LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
-    setMarginMarkerMask(kMarkerMargin, ~0);
+    // Without the folder markers in its mask the margin takes its own colour, not the fold
+    // margin's checker pattern.
+    setMarginMarkerMask(kMarkerMargin, ~SC_MASK_FOLDERS);
     setMarginMarkerMask(kLineNumberMargin, 0);
     setMarginSensitivity(kMarkerMargin, true);
     DefineBookmarkMarkers();
