@@ -368,6 +368,17 @@ void CCommentList::ShiftLines(TCommentSpan *span, int delta)
     MarkRepaint(std::max(from, 1), std::max(LineCount(), from));
 }
 
+void CCommentList::ShiftLineText(int line, int delta)
+{
+    if (delta == 0 || line < 1 || line > LineCount())
+        return;
+    // Classified as an edit at column 1: a span starting on the line lies after it (also one
+    // starting at column 1 when blanks are inserted before it), a span ending on it ends after it.
+    TCommentSpan *span = nullptr;
+    const int bits = Classify(1, line, 1 + std::max(delta, 0), true, span);
+    ShiftColumns(line, bits, delta, span);
+}
+
 // --- the incremental rules ------------------------------------------------------------------
 
 void CCommentList::SameLineEdit(const TEditSnapshot &before, int caretColumnAfter, bool insertMode)

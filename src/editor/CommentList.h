@@ -122,6 +122,9 @@ public:
     /// started: after the end of line l (Delete) or at column 1 of line l + 1 (Backspace);
     /// the caret after it stands at the join (`caretColumnAfter`, `caretLineAfter` = l).
     void LinesJoined(const TEditSnapshot &before, int caretColumnAfter, int caretLineAfter);
+    /// The indentation of `line` changed by `delta` characters (blanks inserted or removed at
+    /// its start, the rest of the line unchanged): the spans that start or end on it move along.
+    void ShiftLineText(int line, int delta);
 
     /// Lines to repaint since the last call, then forgets them.
     TLineRange TakeRepaint();
