@@ -90,9 +90,8 @@ void TKivEnvironment::RestoreEnvironment(TIniFile &ini, IEnvironmentHost &host,
     const int index = ini.ReadInteger(kCompiler, "index", 1);
     host.SelectCompiler(index >= 0 && index < host.InstalledCompilerCount() ? index : 0);
 
-    RecentFiles.Clear();
+    // Entries added while the files above were opened stay; the stored ones go on top of them.
     RecentFiles.Read(ini, "MRU");
-    RecentProjects.Clear();
     RecentProjects.Read(ini, "MRUP");
 
     FindHistory.clear();

@@ -191,3 +191,21 @@ TEST_F(EnvironmentTest, StaleEntriesAreIgnored)
     EXPECT_EQ(QDir::currentPath(), "/");
     EXPECT_EQ(host.selected, 0);
 }
+
+TEST_F(EnvironmentTest, FilesOpenedDuringRestoreStayInTheRecentList)
+{
+    TIniFile ini(tmp.filePath("kiv.ini"));
+    ini.WriteInteger("MRUP", "count", 2);
+    ini.WriteString("MRUP", "0", "/p/b.pjt");
+    ini.WriteString("MRUP", "1", "/p/a.pjt");
+    TKivEnvironment env("/opt/kiv/");
+
+    // Opening the command-line project adds it to the recent projects before the lists are read.
+    struct Host : FakeHost {
+        TKivEnvironment *env = nullptr;
+        void OpenCommandLineFile(const QString &path) override { env->RecentProjects.AddRecent(path); }
+    } host;
+    host.env = &env;
+    env.RestoreEnvironment(ini, host, "/p/new.pjt");
+    EXPECT_EQ(env.RecentProjects.Visible(), (QStringList{"/p/b.pjt", "/p/a.pjt", "/p/new.pjt"}));
+}
