@@ -1,15 +1,24 @@
 #include "EditorSyntax.h"
 
+#include "CPareMatch.h"
+#include "CodeFlagImages.h"
+
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
+
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
 #include <QUrl>
 
 #include <algorithm>
+#include <climits>
+#include <optional>
 
 namespace kiv {
 
@@ -62,9 +71,26 @@ TOvcTextFileEditorSyntax::TOvcTextFileEditorSyntax(QWidget *parent)
     setMarginMarkerMask(kLineNumberMargin, 0);
     setMarginSensitivity(kMarkerMargin, true);
     DefineBookmarkMarkers();
+    DefineCodeFlagMarkers();
+
+    m_highlightTimer.setSingleShot(true);
+    m_highlightTimer.setInterval(kHighlightMilliseconds);
+    connect(&m_highlightTimer, &QTimer::timeout, this, [this] { ClearHighlight(); });
+    SendScintilla(SCI_INDICSETSTYLE, static_cast<unsigned long>(kBraceTextIndicator), static_cast<long>(INDIC_TEXTFORE));
+    SendScintilla(SCI_INDICSETSTYLE, static_cast<unsigned long>(kBraceBackIndicator), static_cast<long>(INDIC_FULLBOX));
+    SendScintilla(SCI_INDICSETUNDER, static_cast<unsigned long>(kBraceBackIndicator), 1L);
+    SendScintilla(SCI_INDICSETALPHA, static_cast<unsigned long>(kBraceBackIndicator), 255L);
+    SendScintilla(SCI_INDICSETOUTLINEALPHA, static_cast<unsigned long>(kBraceBackIndicator), 255L);
+    m_codeFlags.SetOnChanged([this] { UpdateCodeFlagMarkers(); });
 
     connect(this, &QsciScintilla::cursorPositionChanged, this, [this] { ReportCaret(); });
-    connect(this, &QsciScintilla::textChanged, this, [this] { ReportCaret(); });
+    connect(this, &QsciScintilla::textChanged, this, [this] {
+        // Any change of the text ends the brace highlight.
+        if (m_highlightActive)
+            ClearHighlight();
+        ReportCaret();
+    });
+    connect(this, &QsciScintillaBase::SCN_CHARADDED, this, [this](int ch) { OnCharAdded(ch); });
 }
 
 TOvcTextFileEditorSyntax::~TOvcTextFileEditorSyntax() = default;
@@ -223,12 +249,14 @@ void TOvcTextFileEditorSyntax::SetDebug(bool on)
 {
     m_margins.debug = on;
     LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
+    UpdateCodeFlagMarkers();
 }
 
 void TOvcTextFileEditorSyntax::SetShowNewMargin(bool on)
 {
     m_margins.showNewMargin = on;
     LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
+    UpdateCodeFlagMarkers();
 }
 
 void TOvcTextFileEditorSyntax::SetShowLineNumbers(bool on)
@@ -241,6 +269,8 @@ void TOvcTextFileEditorSyntax::SetLeftMargin(int pixels)
 {
     m_margins.leftMargin = pixels;
     LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
+    DefineCodeFlagMarkers();
+    UpdateCodeFlagMarkers();
 }
 
 void TOvcTextFileEditorSyntax::SetShowRightMargin(bool on)
@@ -261,7 +291,59 @@ void TOvcTextFileEditorSyntax::keyPressEvent(QKeyEvent *event)
         focusNextPrevChild(event->key() == Qt::Key_Tab);
         return;
     }
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    const bool tab = event->key() == Qt::Key_Tab && mods == Qt::NoModifier;
+    const bool backTab = event->key() == Qt::Key_Backtab
+                         || (event->key() == Qt::Key_Tab && mods == Qt::ShiftModifier);
+    if ((tab || backTab) && HasSelection() && !isReadOnly()) {
+        IndentOrUnindentBlock(backTab);
+        return;
+    }
+    if (backTab && !HasSelection()) {
+        // Without a selection Shift+Tab only moves the caret back by the tab size.
+        const TextPos caret = CaretPos();
+        SetCaretPos(TextPos{caret.line, std::max(1, caret.column - tabWidth())});
+        return;
+    }
+    // The command the key runs, to see afterwards whether it moved the caret.
+    const QsciCommand *command = standardCommands()->boundTo(event->key() | int(mods));
     QsciScintilla::keyPressEvent(event);
+    if (!command)
+        return;
+    switch (command->command()) {
+    case QsciCommand::PageDown:
+    case QsciCommand::PageUp:
+    case QsciCommand::StutteredPageDown:
+    case QsciCommand::StutteredPageUp:
+    case QsciCommand::DocumentStart:
+    case QsciCommand::DocumentEnd:
+        // The page-wise moves show the new page at once.
+        viewport()->repaint();
+        HighlightAtCaret();
+        break;
+    case QsciCommand::LineDown:
+    case QsciCommand::LineUp:
+    case QsciCommand::CharLeft:
+    case QsciCommand::CharRight:
+    case QsciCommand::WordLeft:
+    case QsciCommand::WordRight:
+    case QsciCommand::Home:
+    case QsciCommand::VCHome:
+    case QsciCommand::HomeDisplay:
+    case QsciCommand::LineEnd:
+    case QsciCommand::LineEndDisplay:
+        HighlightAtCaret();
+        break;
+    default:
+        break;
+    }
+}
+
+void TOvcTextFileEditorSyntax::mousePressEvent(QMouseEvent *event)
+{
+    QsciScintilla::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton && !HasSelection())
+        HighlightAtCaret();
 }
 
 // Files dragged from the desktop are opened as documents, not inserted as text.
@@ -269,6 +351,11 @@ void TOvcTextFileEditorSyntax::dragEnterEvent(QDragEnterEvent *event)
 {
     if (!LocalFiles(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
+        return;
+    }
+    // Only a colouring editor takes dropped text.
+    if (m_editorType != SyntaxColoringEditor) {
+        event->ignore();
         return;
     }
     QsciScintilla::dragEnterEvent(event);
@@ -280,7 +367,14 @@ void TOvcTextFileEditorSyntax::dragMoveEvent(QDragMoveEvent *event)
         event->acceptProposedAction();
         return;
     }
+    if (m_editorType != SyntaxColoringEditor) {
+        event->ignore();
+        return;
+    }
     QsciScintilla::dragMoveEvent(event);
+    // Ctrl copies the text, otherwise it moves.
+    if (event->isAccepted())
+        event->setDropAction((event->modifiers() & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction);
 }
 
 void TOvcTextFileEditorSyntax::dropEvent(QDropEvent *event)
@@ -291,6 +385,11 @@ void TOvcTextFileEditorSyntax::dropEvent(QDropEvent *event)
         Q_EMIT FilesDropped(paths);
         return;
     }
+    if (m_editorType != SyntaxColoringEditor) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction((event->modifiers() & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction);
     QsciScintilla::dropEvent(event);
 }
 
@@ -416,6 +515,253 @@ bool TOvcTextFileEditorSyntax::GotoBookmark(int n)
         return false;
     SetCaretPos(TextPos{line, 1});
     return true;
+}
+
+// --- brackets and indentation ---------------------------------------------------------------
+
+int TOvcTextFileEditorSyntax::BytePosition(int line, int byteColumn) const
+{
+    const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line - 1));
+    return int(start) + byteColumn - 1;
+}
+
+TextPos TOvcTextFileEditorSyntax::ByteColumnAt(int position) const
+{
+    const long line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position));
+    const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
+    return TextPos{int(line) + 1, position - int(start) + 1};
+}
+
+TextPos TOvcTextFileEditorSyntax::BracketAtCaret(char &bracket) const
+{
+    const TextPos caret = ByteColumnAt(int(SendScintilla(SCI_GETCURRENTPOS)));
+    const TScintillaLines lines(this);
+    const std::string_view text = lines.Line(caret.line);
+    const int column = CPareMatch::BracketColumnAt(text, caret.column);
+    bracket = column > 0 ? text[size_t(column - 1)] : 0;
+    return TextPos{caret.line, column};
+}
+
+TIndentOptions TOvcTextFileEditorSyntax::IndentOptions() const
+{
+    return TIndentOptions{tabWidth(), indentationsUseTabs()};
+}
+
+void TOvcTextFileEditorSyntax::MatchBrace(bool extended)
+{
+    char bracket = 0;
+    const TextPos at = BracketAtCaret(bracket);
+    if (at.column == 0)
+        return;
+    const TScintillaLines lines(this);
+    CPareMatch match(lines);
+    const int forward = match.Setup(bracket, at.line, lines.LineCount(), 1, at.column);
+    if (!match.Find())
+        return;
+    const TPareResult partner = match.Result();
+    const int bracketPos = BytePosition(at.line, at.column);
+    const int partnerPos = BytePosition(partner.line, partner.column);
+    if (!extended) {
+        SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(partnerPos));
+    } else if (forward == 1) {
+        SendScintilla(SCI_SETSEL, static_cast<unsigned long>(bracketPos), static_cast<long>(partnerPos + 1));
+    } else {
+        SendScintilla(SCI_SETSEL, static_cast<unsigned long>(bracketPos + 1), static_cast<long>(partnerPos));
+    }
+    ReportCaret();
+}
+
+void TOvcTextFileEditorSyntax::HighlightAtCaret()
+{
+    if (m_editorType != SyntaxColoringEditor || !m_highlightBrackets)
+        return;
+    char bracket = 0;
+    const TextPos at = BracketAtCaret(bracket);
+    if (at.column == 0)
+        return;
+    HighlightPair(bracket, TextPosAt(BytePosition(at.line, at.column)));
+}
+
+void TOvcTextFileEditorSyntax::HighlightPair(char bracket, const TextPos &at)
+{
+    ClearHighlight();
+    const TScintillaLines lines(this);
+    const int count = lines.LineCount();
+    if (at.line < 1 || at.line > count)
+        return;
+    const TextPos first = ByteColumnAt(PositionOf(at));
+    // Only the lines on screen are searched.
+    const int top = int(SendScintilla(SCI_GETFIRSTVISIBLELINE)) + 1;
+    const int bottom = std::min(count, top + int(SendScintilla(SCI_LINESONSCREEN)));
+    CPareMatch match(lines);
+    if (match.Setup(bracket, first.line, bottom, top, first.column) < 0 || !match.Find())
+        return;
+    const TPareResult partner = match.Result();
+    m_highlightActive = true;
+    m_highlightFirst = TextPosAt(BytePosition(first.line, first.column));
+    m_highlightPartner = TextPosAt(BytePosition(partner.line, partner.column));
+    const TColorPair colors = Colors()[ceBraceMatch];
+    SendScintilla(SCI_INDICSETFORE, static_cast<unsigned long>(kBraceTextIndicator),
+                  static_cast<long>(colors.fg & 0xFFFFFF));
+    SendScintilla(SCI_INDICSETFORE, static_cast<unsigned long>(kBraceBackIndicator),
+                  static_cast<long>(colors.bg & 0xFFFFFF));
+    for (const int pos : {BytePosition(first.line, first.column), BytePosition(partner.line, partner.column)}) {
+        for (const int indicator : {kBraceBackIndicator, kBraceTextIndicator}) {
+            SendScintilla(SCI_SETINDICATORCURRENT, static_cast<unsigned long>(indicator));
+            SendScintilla(SCI_INDICATORFILLRANGE, static_cast<unsigned long>(pos), 1L);
+        }
+    }
+    m_highlightTimer.start();
+}
+
+void TOvcTextFileEditorSyntax::ClearHighlight()
+{
+    m_highlightTimer.stop();
+    if (!m_highlightActive)
+        return;
+    m_highlightActive = false;
+    m_highlightFirst = m_highlightPartner = TextPos{0, 0};
+    const long length = SendScintilla(SCI_GETLENGTH);
+    for (const int indicator : {kBraceBackIndicator, kBraceTextIndicator}) {
+        SendScintilla(SCI_SETINDICATORCURRENT, static_cast<unsigned long>(indicator));
+        SendScintilla(SCI_INDICATORCLEARRANGE, 0UL, length);
+    }
+}
+
+void TOvcTextFileEditorSyntax::OnCharAdded(int ch)
+{
+    if (ch == '}' && m_autoPlaceBraces && !isReadOnly())
+        AutoPlaceBrace();
+    if (ch > 0x7F || !CPareMatch::IsBracket(char(ch)))
+        return;
+    if (m_editorType != SyntaxColoringEditor || !m_highlightBrackets)
+        return;
+    // The bracket just typed stands left of the caret.
+    const int caret = int(SendScintilla(SCI_GETCURRENTPOS));
+    if (caret > 0)
+        HighlightPair(char(ch), TextPosAt(caret - 1));
+}
+
+bool TOvcTextFileEditorSyntax::AutoPlaceBrace()
+{
+    const int caret = int(SendScintilla(SCI_GETCURRENTPOS));
+    if (caret <= 0 || isReadOnly())
+        return false;
+    const TextPos brace = ByteColumnAt(caret - 1);
+    const TScintillaLines lines(this);
+    const std::optional<TBracePlacement> placement = kiv::AutoPlaceBrace(lines, brace.line, brace.column, IndentOptions());
+    if (!placement)
+        return false;
+    ApplyLineChanges({TLineChange{brace.line, placement->text, placement->delta}});
+    SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(BytePosition(brace.line, placement->caretColumn)));
+    ReportCaret();
+    return true;
+}
+
+void TOvcTextFileEditorSyntax::ApplyLineChanges(const std::vector<TLineChange> &changes)
+{
+    if (changes.empty())
+        return;
+    const TScintillaLines lines(this);
+    auto leading = [](std::string_view text) {
+        size_t n = 0;
+        while (n < text.size() && (text[n] == ' ' || text[n] == '\t'))
+            ++n;
+        return n;
+    };
+    SetSkipNextChange();
+    SendScintilla(SCI_BEGINUNDOACTION);
+    int first = INT_MAX;
+    int last = 0;
+    for (const TLineChange &change : changes) {
+        // Only the indentation is rewritten; the rest of the line stays as it is.
+        const std::string_view old = lines.Line(change.line);
+        const size_t oldLead = leading(old);
+        const size_t newLead = leading(change.text);
+        const std::string lead = change.text.substr(0, newLead);
+        const int start = BytePosition(change.line, 1);
+        SendScintilla(SCI_SETTARGETRANGE, static_cast<unsigned long>(start), static_cast<long>(start + int(oldLead)));
+        SendScintilla(SCI_REPLACETARGET, static_cast<unsigned long>(lead.size()), lead.c_str());
+        m_coloring->Engine().ShiftLineText(change.line, change.delta);
+        first = std::min(first, change.line);
+        last = std::max(last, change.line);
+    }
+    SendScintilla(SCI_ENDUNDOACTION);
+    m_coloring->Engine().TakeRepaint();
+    m_coloring->RestyleLines(first, last);
+}
+
+void TOvcTextFileEditorSyntax::IndentBlock()
+{
+    IndentOrUnindentBlock(false);
+}
+
+void TOvcTextFileEditorSyntax::UnindentBlock()
+{
+    IndentOrUnindentBlock(true);
+}
+
+void TOvcTextFileEditorSyntax::IndentOrUnindentBlock(bool unindent)
+{
+    if (!HasSelection() || isReadOnly())
+        return;
+    const TextPos from = SelectionStart();
+    const TextPos to = SelectionEnd();
+    const TLineBlock block = BlockOfSelection(from.line, from.column, to.line, to.column);
+    const TScintillaLines lines(this);
+    ApplyLineChanges(IndentBlockLines(lines, block, IndentOptions(), unindent));
+    // The whole lines of the block stay selected.
+    const int anchor = BytePosition(block.first, 1);
+    const int end = block.last < LineCount() ? BytePosition(block.last + 1, 1) : int(SendScintilla(SCI_GETLENGTH));
+    SendScintilla(SCI_SETSEL, static_cast<unsigned long>(anchor), static_cast<long>(end));
+    ReportCaret();
+}
+
+void TOvcTextFileEditorSyntax::IndentSelection()
+{
+    if (!HasSelection() || isReadOnly())
+        return;
+    const TextPos from = SelectionStart();
+    const TextPos to = SelectionEnd();
+    const TScintillaLines lines(this);
+    CSytaxColoring &engine = m_coloring->Engine();
+    const bool spans = m_editorType == SyntaxColoringEditor;
+    const auto changes = IndentSelectionLines(lines, from.line, to.line, tabWidth(), [&](int line) {
+        return spans && LineStartsInComment(engine, line);
+    });
+    ApplyLineChanges(changes);
+    viewport()->update();
+}
+
+// --- code flags -----------------------------------------------------------------------------
+
+void TOvcTextFileEditorSyntax::DefineCodeFlagMarkers()
+{
+    if (!m_flagImages)
+        m_flagImages = TCodeFlagImages::Shared();
+    const int width = std::max(m_margins.leftMargin, 1);
+    markerDefine(TCodeFlagImages::MarginImage(m_flagImages->Current(), width), kCurrentLineMarker);
+    markerDefine(TCodeFlagImages::MarginImage(m_flagImages->Flag(), width), kFlagMarker);
+}
+
+void TOvcTextFileEditorSyntax::UpdateCodeFlagMarkers()
+{
+    markerDeleteAll(kCurrentLineMarker);
+    markerDeleteAll(kFlagMarker);
+    // Drawn only in debug mode, in a marker margin wide enough to hold them.
+    const bool shown = m_margins.debug && ShowNewMargin() && m_margins.leftMargin > 3;
+    const int flagBits = (1 << kCurrentLineMarker) | (1 << kFlagMarker);
+    setMarginMarkerMask(kMarkerMargin, shown ? ~0 : ~flagBits);
+    if (!shown)
+        return;
+    const int count = LineCount();
+    for (const int line : m_codeFlags.Lines()) {
+        if (line >= 1 && line <= count)
+            markerAdd(line - 1, kFlagMarker);
+    }
+    const int current = m_codeFlags.CurrentLine();
+    if (current >= 1 && current <= count)
+        markerAdd(current - 1, kCurrentLineMarker);
 }
 
 }  // namespace kiv

@@ -1,14 +1,21 @@
 #pragma once
 
+#include "CodeFlags.h"
 #include "EditorColoring.h"
+#include "kivindent.h"
 #include "textfile.h"
 #include "textpos.h"
 
 #include <Qsci/qsciscintilla.h>
 
 #include <QStringList>
+#include <QTimer>
+
+#include <memory>
 
 namespace kiv {
+
+class TCodeFlagImages;
 
 /// The kinds of editor. Only SyntaxColoringEditor colours C source; DiffFileViewer shows a
 /// compare result; DiffFileViewer and AdvancedViewer are read-only. Once an editor is a
@@ -38,6 +45,14 @@ public:
     /// The margins: the marker margin, then the line numbers next to the text.
     static constexpr int kMarkerMargin = 0;
     static constexpr int kLineNumberMargin = 1;
+    /// Markers of the debugger's current line and of flagged lines.
+    static constexpr int kCurrentLineMarker = 0;
+    static constexpr int kFlagMarker = 1;
+    /// Indicators drawing the brace highlight: the text colour and the background.
+    static constexpr int kBraceTextIndicator = 8;
+    static constexpr int kBraceBackIndicator = 9;
+    /// How long the transient brace highlight stays.
+    static constexpr int kHighlightMilliseconds = 400;
 
     explicit TOvcTextFileEditorSyntax(QWidget *parent = nullptr);
     ~TOvcTextFileEditorSyntax() override;
@@ -148,6 +163,40 @@ public:
     int RightMargin() const { return m_margins.rightMargin; }
     void SetRightMargin(int column);
 
+    // --- brackets and indentation ----------------------------------------------------------
+    /// Finds the partner of the bracket at the caret over the whole text: plain moves the
+    /// caret to it, extended selects from one bracket to the other, both included. Nothing
+    /// happens without a bracket at the caret or a partner.
+    void MatchBrace(bool extended);
+    /// Shows `bracket` at `at` and its partner (searched within the visible lines) in the
+    /// brace-match colours for 400 ms; clears any highlight first.
+    void HighlightPair(char bracket, const TextPos &at);
+    /// Ends the brace highlight.
+    void ClearHighlight();
+    bool HighlightActive() const { return m_highlightActive; }
+    TextPos HighlightFirst() const { return m_highlightFirst; }
+    TextPos HighlightPartner() const { return m_highlightPartner; }
+    /// Highlights the pair of the bracket at the caret (when there is one).
+    void HighlightAtCaret();
+    /// Tab / Shift+Tab on a selection: indents or unindents its block of lines by one step and
+    /// selects the whole lines.
+    void IndentBlock();
+    void UnindentBlock();
+    /// Re-indents the selected lines by their brace structure (spaces only).
+    void IndentSelection();
+    /// Places a "}" just typed left of the caret under the line of its "{"; true when it moved.
+    bool AutoPlaceBrace();
+    /// Automatic placement of a typed "}" (off by default).
+    bool AutoPlaceBraces() const { return m_autoPlaceBraces; }
+    void SetAutoPlaceBraces(bool on) { m_autoPlaceBraces = on; }
+    /// The indentation options: the widget's tab width and tab type.
+    TIndentOptions IndentOptions() const;
+
+    // --- code flags ------------------------------------------------------------------------
+    /// The flagged lines and the current line; shown in the marker margin while Debug is on.
+    CCodeFlags &CodeFlags() { return m_codeFlags; }
+    const CCodeFlags &CodeFlags() const { return m_codeFlags; }
+
 Q_SIGNALS:
     /// The caret moved or the text changed under it.
     void CaretMoved(kiv::TextPos pos);
@@ -160,6 +209,7 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     void DefineBookmarkMarkers();
@@ -168,6 +218,20 @@ private:
     /// SyntaxColoringEditor and DiffFileViewer, plain text for the others.
     void UpdateColouring();
     void SetDocumentBytes(const QByteArray &utf8);
+    /// Byte position of an engine column (bytes of the line, from 1) on `line`.
+    int BytePosition(int line, int byteColumn) const;
+    /// Engine column of a byte position on its line.
+    TextPos ByteColumnAt(int position) const;
+    /// The bracket at the caret in engine columns; column 0 when there is none.
+    TextPos BracketAtCaret(char &bracket) const;
+    void OnCharAdded(int ch);
+    /// Writes the changed lines' new indentation as one undoable step; the comment spans
+    /// move with the lines through the engine instead of the change handling.
+    void ApplyLineChanges(const std::vector<TLineChange> &changes);
+    void IndentOrUnindentBlock(bool unindent);
+    /// Shows the code flags' markers (only while Debug is on and the margin is wider than 3).
+    void UpdateCodeFlagMarkers();
+    void DefineCodeFlagMarkers();
 
     QString m_fileName;
     TTextFileFormat m_format;
@@ -178,6 +242,13 @@ private:
     TEditorColoring *m_coloring = nullptr;
     TEditorMargins m_margins;
     bool m_highlightBrackets = true;
+    bool m_autoPlaceBraces = false;
+    bool m_highlightActive = false;
+    TextPos m_highlightFirst{0, 0};
+    TextPos m_highlightPartner{0, 0};
+    QTimer m_highlightTimer;
+    CCodeFlags m_codeFlags;
+    std::shared_ptr<const TCodeFlagImages> m_flagImages;
 };
 
 }  // namespace kiv
