@@ -83,6 +83,22 @@ TEST_F(EditorBraceTest, MatchBracePlainAndExtended)
     EXPECT_EQ(m_editor.CaretPos(), (TextPos{2, 1}));
 }
 
+// Columns count characters for the user and bytes for the matcher: a line with accents.
+TEST_F(EditorBraceTest, MatchBraceOnLinesWithAccents)
+{
+    SetText(QStringLiteral("s = \"\u00e9\u00e8\"; f(\u00e9, g(\u00e8));"));
+    m_editor.SetCaretPos(TextPos{1, 12});
+    ASSERT_EQ(m_editor.Line(1).mid(10, 2), QStringLiteral("f("));
+    m_editor.MatchBrace(false);
+    EXPECT_EQ(m_editor.CaretPos(), (TextPos{1, 20}));
+    m_editor.MatchBrace(true);
+    EXPECT_EQ(m_editor.SelectedText(), QStringLiteral("(\u00e9, g(\u00e8))"));
+    m_editor.HighlightPair('(', TextPos{1, 12});
+    ASSERT_TRUE(m_editor.HighlightActive());
+    EXPECT_EQ(m_editor.HighlightPartner(), (TextPos{1, 20}));
+    EXPECT_TRUE(Highlighted(TextPos{1, 20}));
+}
+
 // The transient highlight looks only at the lines on screen; Match Brace at the whole text.
 TEST_F(EditorBraceTest, HighlightSearchesTheVisibleLines)
 {

@@ -687,6 +687,8 @@ void TOvcTextFileEditorSyntax::ApplyLineChanges(const std::vector<TLineChange> &
         last = std::max(last, change.line);
     }
     SendScintilla(SCI_ENDUNDOACTION);
+    // Every change of this command has been made; later ones are handled again.
+    m_coloring->ClearSkipNextChange();
     m_coloring->Engine().TakeRepaint();
     m_coloring->RestyleLines(first, last);
 }
