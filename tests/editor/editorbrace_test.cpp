@@ -152,6 +152,21 @@ TEST_F(EditorBraceTest, CaretKeysTypedBracketsAndTextChanges)
     EXPECT_FALSE(m_editor.HighlightActive());
 }
 
+TEST_F(EditorBraceTest, ClickNextToABracket)
+{
+    SetText(QStringLiteral("x = [1, 2];\ny;"));
+    const int pos = m_editor.PositionOf(TextPos{1, 5});
+    const int x = int(m_editor.SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, static_cast<long>(pos)));
+    const int y = int(m_editor.SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, static_cast<long>(pos)));
+    const int height = int(m_editor.SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL));
+    // On the left edge of "[": the caret lands before it.
+    QTest::mouseClick(m_editor.viewport(), Qt::LeftButton, {}, QPoint(x + 1, y + height / 2));
+    ASSERT_EQ(m_editor.CaretPos(), (TextPos{1, 5}));
+    ASSERT_TRUE(m_editor.HighlightActive());
+    EXPECT_EQ(m_editor.HighlightFirst(), (TextPos{1, 5}));
+    EXPECT_EQ(m_editor.HighlightPartner(), (TextPos{1, 10}));
+}
+
 TEST_F(EditorBraceTest, TypedClosingBraceIsPlaced)
 {
     SetText(QStringLiteral("   if (a) {\n      x;\n      "));
