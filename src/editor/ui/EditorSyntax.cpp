@@ -6,6 +6,7 @@
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
 
+#include <QCursor>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -339,6 +340,35 @@ void TOvcTextFileEditorSyntax::keyPressEvent(QKeyEvent *event)
     }
 }
 
+void TOvcTextFileEditorSyntax::mouseMoveEvent(QMouseEvent *event)
+{
+    // A text drag runs to its end inside this call.
+    m_inMouseMove = true;
+    m_dragStarted = false;
+    m_droppedHere = false;
+    const long lengthBefore = SendScintilla(SCI_GETLENGTH);
+    QsciScintilla::mouseMoveEvent(event);
+    m_inMouseMove = false;
+    if (!m_dragStarted)
+        return;
+    m_dragStarted = false;
+    // Nothing was dropped here and the text is unchanged (no move elsewhere): when the mouse
+    // is still over the text, the drag was cancelled there.
+    const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
+    if (m_droppedHere || SendScintilla(SCI_GETLENGTH) != lengthBefore || !viewport()->rect().contains(at))
+        return;
+    const long pos = SendScintilla(SCI_POSITIONFROMPOINT, static_cast<unsigned long>(at.x()), static_cast<long>(at.y()));
+    SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(pos));
+    ReportCaret();
+}
+
+QMimeData *TOvcTextFileEditorSyntax::toMimeData(const QByteArray &text, bool rectangular) const
+{
+    if (m_inMouseMove)
+        m_dragStarted = true;
+    return QsciScintilla::toMimeData(text, rectangular);
+}
+
 void TOvcTextFileEditorSyntax::mousePressEvent(QMouseEvent *event)
 {
     QsciScintilla::mousePressEvent(event);
@@ -390,6 +420,7 @@ void TOvcTextFileEditorSyntax::dropEvent(QDropEvent *event)
         return;
     }
     event->setDropAction((event->modifiers() & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction);
+    m_droppedHere = true;
     QsciScintilla::dropEvent(event);
 }
 

@@ -210,6 +210,9 @@ protected:
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    /// A text drag starts here; a cancelled one leaves the caret at the mouse position.
+    void mouseMoveEvent(QMouseEvent *event) override;
+    QMimeData *toMimeData(const QByteArray &text, bool rectangular) const override;
 
 private:
     void DefineBookmarkMarkers();
@@ -243,6 +246,9 @@ private:
     TEditorMargins m_margins;
     bool m_highlightBrackets = true;
     bool m_autoPlaceBraces = false;
+    bool m_inMouseMove = false;
+    mutable bool m_dragStarted = false;
+    bool m_droppedHere = false;
     bool m_highlightActive = false;
     TextPos m_highlightFirst{0, 0};
     TextPos m_highlightPartner{0, 0};
