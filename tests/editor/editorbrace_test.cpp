@@ -6,6 +6,8 @@
 #include "testfiles.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QTest>
 
@@ -318,4 +320,35 @@ TEST_F(EditorBraceTest, DebugModeScreenshot)
         }
     }
     EXPECT_GT(red, 20);
+}
+
+// Dropped text is taken by a colouring editor only; Ctrl makes the drop a copy.
+TEST_F(EditorBraceTest, TextDropsOnlyIntoColouringEditors)
+{
+    SetText(QStringLiteral("abc"));
+    QMimeData mime;
+    mime.setText(QStringLiteral("x"));
+    const QPoint at(40, 5);
+    auto enter = [&](TOvcTextFileEditorSyntax &editor) {
+        QDragEnterEvent event(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(editor.viewport(), &event);
+        return event.isAccepted();
+    };
+    EXPECT_TRUE(enter(m_editor));
+    TOvcTextFileEditorSyntax plain;
+    plain.resize(300, 100);
+    plain.SetEditorType(NormalEditor);
+    EXPECT_FALSE(enter(plain));
+
+    QDropEvent copy(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::ControlModifier);
+    QApplication::sendEvent(m_editor.viewport(), &copy);
+    EXPECT_EQ(copy.dropAction(), Qt::CopyAction);
+    EXPECT_EQ(m_editor.Line(1).size(), 4);
+    m_editor.SetCaretPos(TextPos{1, 1});
+    QDragEnterEvent again(QPoint(2, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_editor.viewport(), &again);
+    QDropEvent move(QPoint(2, 5), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_editor.viewport(), &move);
+    EXPECT_EQ(move.dropAction(), Qt::MoveAction);
+    EXPECT_EQ(m_editor.Line(1).size(), 5);
 }

@@ -419,9 +419,13 @@ void TOvcTextFileEditorSyntax::dropEvent(QDropEvent *event)
         event->ignore();
         return;
     }
-    event->setDropAction((event->modifiers() & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction);
+    const Qt::DropAction action = (event->modifiers() & Qt::ControlModifier) ? Qt::CopyAction : Qt::MoveAction;
+    event->setDropAction(action);
     m_droppedHere = true;
     QsciScintilla::dropEvent(event);
+    // The widget accepts the platform's proposal; the source is told what was really done.
+    if (event->isAccepted())
+        event->setDropAction(action);
 }
 
 // --- lines, caret and selection -------------------------------------------------------------
