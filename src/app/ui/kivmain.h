@@ -129,6 +129,14 @@ public:
     /// Applies the editor properties to an editor page or a file viewer page.
     std::function<void(TOvcTextFileEditorSyntax *)> ApplyEditorPropertiesHook;
     std::function<void(THexViewer *)> ApplyViewerPropertiesHook;
+    /// Reads the main window's own settings (the editor properties) while the environment is
+    /// restored, before any file is opened.
+    std::function<void(TIniFile &)> RestoreOwnSettingsHook;
+    void RestoreOwnSettings(TIniFile &ini) override
+    {
+        if (RestoreOwnSettingsHook)
+            RestoreOwnSettingsHook(ini);
+    }
     /// Told of each new editor page once its file is loaded (key commands, hover evaluation).
     std::function<void(TOvcTextFileEditorSyntax *)> EditorOpened;
 

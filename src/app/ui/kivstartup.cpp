@@ -1,6 +1,8 @@
 #include "kivstartup.h"
 
+#include "EditorProperties.h"
 #include "kivmain.h"
+#include "kivmain_props.h"
 #include "pc_dirs.h"
 #include "qtprompt.h"
 
@@ -35,6 +37,10 @@ std::unique_ptr<TKivSession> KivStart(const TCommandLine &commandLine)
     // The long-lived dialogs follow the main window, each after its milestone.
     for (const char *milestone : {"F", "G", "H", "J", "Q", "R", "U", "W", "X"})
         TraceMilestone(QString::fromLatin1(milestone));
+    // The editor properties exist before the environment is restored, which reads them.
+    session->editorProperties =
+        std::make_unique<TFrmEditorProperties>(SettingsFilePath(), session->main.get());
+    ConnectEditorProperties(*session->main, *session->editorProperties);
 
     session->main->FormShow();
     if (!commandLine.Error.isEmpty())

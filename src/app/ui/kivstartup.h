@@ -8,6 +8,7 @@
 
 namespace kiv {
 
+class TFrmEditorProperties;
 class Tfkivmain;
 class TQtPrompt;
 
@@ -16,6 +17,8 @@ struct TKivSession {
     TCommandLine commandLine;
     std::unique_ptr<TQtPrompt> prompt;
     std::unique_ptr<Tfkivmain> main;
+    /// Milestone "X": the editor properties (destroyed before the main window).
+    std::unique_ptr<TFrmEditorProperties> editorProperties;
     ~TKivSession();
 };
 
