@@ -134,6 +134,7 @@ void ApplyEditorProperties(TOvcTextFileEditorSyntax &editor, const TEditorSyntax
     // A tab size below 1 cannot lay out tab stops: it counts as 1.
     editor.setTabWidth(std::max(s.tabSize, 1));
     editor.setAutoIndent(s.autoIndent);
+    editor.SetAutoPlaceBraces(s.autoPosCruely);
     if (editor.EditorType() == NormalEditor || editor.EditorType() == SyntaxColoringEditor) {
         editor.SetEditorType(s.syntaxHighlighting ? SyntaxColoringEditor : NormalEditor);
         editor.SetHighlightBrackets(s.autoHighlightBrackets);
@@ -600,6 +601,10 @@ void TFrmEditorProperties::CreateSampleEditor()
     m_sample->SetRightMargin(80);
     m_sample->SetShowNewMargin(true);
     m_sample->SetLeftMargin(20);
+    // The marker margin shows its markers in debug mode: the current line and a flagged line.
+    m_sample->SetDebug(true);
+    m_sample->CodeFlags().SetCurrentLine(5);
+    m_sample->CodeFlags().Add(7);
     // Line 9 in the selection colours, the parentheses of "function(long param)" as a
     // highlighted pair.
     m_sample->SetSelection(TextPos{9, 1}, TextPos{9, 36});
