@@ -2,7 +2,9 @@
 #include "EditorSyntax.h"
 #include "hexviewer.h"
 #include "kivini.h"
+#include "kivmain.h"
 #include "kivmain_props.h"
+#include "pc_dirs.h"
 #include "kivnotebook.h"
 #include "kivprompt.h"
 #include "testfiles.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -281,6 +284,69 @@ TEST_F(EditorPropertiesTest, FixedsysStandsInWithTheSystemFixedFontAndKeepsItsNa
     TFrmEditorProperties dialog(IniPath());
     Child<QPushButton>(dialog, "OKBtn")->click();
     EXPECT_EQ(TIniFile(IniPath()).ReadString("font", "name"), QStringLiteral("Fixedsys"));
+}
+
+class MainWindowPropertiesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QDir().mkpath(m_tmp.filePath("inst/dll"));
+        QDir().mkpath(m_tmp.filePath("inst/lumo"));
+        QDir().mkpath(m_tmp.filePath("home"));
+        qputenv("HOME", m_tmp.filePath("home").toLocal8Bit());
+        SetExecutablePathForDirs(m_tmp.filePath("inst/bin/kiv"));
+        m_main = std::make_unique<Tfkivmain>(TCommandLine{});
+        m_properties = std::make_unique<TFrmEditorProperties>(IniPath(), m_main.get());
+        ConnectEditorProperties(*m_main, *m_properties);
+    }
+    void TearDown() override
+    {
+        m_properties.reset();
+        m_main.reset();
+    }
+    QString IniPath() const { return m_tmp.filePath(QStringLiteral("kiv.ini")); }
+
+    QTemporaryDir m_tmp;
+    TScriptedPrompt m_prompt;
+    TPromptGuard m_guard{&m_prompt};
+    std::unique_ptr<Tfkivmain> m_main;
+    std::unique_ptr<TFrmEditorProperties> m_properties;
+};
+
+TEST_F(MainWindowPropertiesTest, RestoreReadsThePropertiesAndOkReachesEveryOpenPage)
+{
+    ASSERT_TRUE(test::WriteFile(IniPath(), "[editoptions]\nsyntaxhighlighting=0\nclrspeed=1\n"
+                                           "[colors]\nfgFont=255\n"));
+    EXPECT_EQ(EditorProperties(*m_main), m_properties.get());
+    {
+        TIniFile ini(IniPath());
+        m_main->RestoreOwnSettings(ini);
+    }
+    EXPECT_FALSE(m_properties->Options().Settings().syntaxHighlighting);
+    const QString source = m_tmp.filePath(QStringLiteral("a.c"));
+    const QString compare = m_tmp.filePath(QStringLiteral("a.dif"));
+    ASSERT_TRUE(test::WriteFile(source, "int x;\n"));
+    ASSERT_TRUE(test::WriteFile(compare, "D  int y;\n"));
+    const int sourcePage = m_main->doopenfile(source, 'R');
+    const int comparePage = m_main->doopenfile(compare, 'D');
+    ASSERT_GE(sourcePage, 0);
+    ASSERT_GE(comparePage, 0);
+    TOvcTextFileEditorSyntax *sourceEditor = m_main->Notebook()->Editor(sourcePage);
+    TOvcTextFileEditorSyntax *compareEditor = m_main->Notebook()->Editor(comparePage);
+    EXPECT_EQ(sourceEditor->EditorType(), NormalEditor);
+    EXPECT_EQ(sourceEditor->Colors()[ceText].fg, 255u);
+
+    m_properties->show();
+    Child<QCheckBox>(*m_properties, "SyntaxHighlighting")->setChecked(true);
+    auto *presets = Child<QComboBox>(*m_properties, "ColorSpeedSetting");
+    presets->setCurrentIndex(2);
+    emit presets->activated(2);
+    Child<QPushButton>(*m_properties, "OKBtn")->click();
+    EXPECT_EQ(sourceEditor->EditorType(), SyntaxColoringEditor);
+    EXPECT_EQ(compareEditor->EditorType(), DiffFileViewer);
+    EXPECT_EQ(sourceEditor->Colors(), ResolveColors(ColorSpeedSettings()[2].colors));
+    EXPECT_EQ(compareEditor->Colors(), ResolveColors(ColorSpeedSettings()[2].colors));
+    EXPECT_EQ(TIniFile(IniPath()).ReadInteger("colors", "fgFont", -1), 0xFFFFFF);
 }
 
 }  // namespace
