@@ -1,5 +1,6 @@
-// kivshot OUT.png [--window NAME] [ARGS...]
+// kivshot OUT.png [--window NAME] [--action NAME] [ARGS...]
 // Starts the IDE as `kiv ARGS...` would, on the offscreen platform, lets the event loop settle,
+// runs the main window's command NAME (a QAction's objectName, e.g. ActionCompile) when asked,
 // renders the main window (or the top-level window NAME: an objectName or a class name) to a
 // PNG and exits 0.
 
@@ -8,6 +9,7 @@
 #include "kivstartup.h"
 #include "pc_dirs.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -44,16 +46,19 @@ QWidget *FindWindow(const QString &name)
 int main(int argc, char **argv)
 {
     if (argc < 2 || QByteArray(argv[1]).startsWith('-')) {
-        std::fprintf(stderr, "usage: kivshot OUT.png [--window NAME] [ARGS...]\n");
+        std::fprintf(stderr, "usage: kivshot OUT.png [--window NAME] [--action NAME] [ARGS...]\n");
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
     QString windowName;
+    QString actionName;
     QStringList args;
     for (int i = 2; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
         if (arg == QLatin1String("--window") && i + 1 < argc)
             windowName = QString::fromLocal8Bit(argv[++i]);
+        else if (arg == QLatin1String("--action") && i + 1 < argc)
+            actionName = QString::fromLocal8Bit(argv[++i]);
         else
             args << arg;
     }
@@ -75,6 +80,15 @@ int main(int argc, char **argv)
         session->main->resize(1024, 700);
     }
     Settle(400);
+    if (!actionName.isEmpty()) {
+        auto *action = session->main->findChild<QAction *>(actionName);
+        if (!action) {
+            std::fprintf(stderr, "kivshot: no command named %s\n", qPrintable(actionName));
+            return 1;
+        }
+        action->trigger();
+        Settle(400);
+    }
 
     QWidget *target = session->main.get();
     if (!windowName.isEmpty()) {

@@ -61,6 +61,7 @@ void Tfkivmain::FormCreate()
     TraceMilestone(QStringLiteral("MD"));
     TraceMilestone(QStringLiteral("MG"));
     CreateDocking();
+    CreateOutput();
 
     // Escape closes the output window; the event is always passed on.
     qApp->installEventFilter(this);
@@ -219,6 +220,7 @@ void Tfkivmain::closeEvent(QCloseEvent *event)
         return;
     }
     SaveDockLayout();
+    CloseHelp();
     event->accept();
 }
 

@@ -23,6 +23,7 @@ class TErrorListModel;
 class THexViewer;
 class TKivNotebook;
 class TOutputForm;
+class TOutputParts;
 class TOvcTextFileEditorSyntax;
 struct TextPos;
 
@@ -209,6 +210,18 @@ public:
     int SelectedCompilerIndex() const override;
     void SelectCompiler(int index) override;
 
+    // --- the Output window's navigation and help (kivmain_output.cpp) -----------------------
+    /// When page `page` is an editor: makes it current and focused, selects `startColumn` to
+    /// `endColumn` on `line` (a start below 0 is column 1, an end below 0 the end of the line, a
+    /// line outside the text selects nothing) and shows the line 10 lines below the top.
+    void GoToPosition(int page, int line, int startColumn, int endColumn);
+    /// The help lookup and its window.
+    TOutputParts *OutputParts() const { return m_output; }
+    /// "Keyword at cursor" (F1): help on the word at the caret, or on the compile error shown.
+    void KeywordHelp();
+    /// "Last Error": help on the last message of the last compile.
+    void LastErrorHelp();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -229,6 +242,8 @@ private:
     void CreateFileActions(QMenu *file, QAction *before);
     void CreateProjects(QMenu *project, QAction *before);
     void CreateCompile();
+    void CreateOutput();
+    void CloseHelp();
     bool ProjectCompiled();
     void DocumentsChanged(int mode);
     void ShowCaret(QWidget *view, const TextPos &pos);
@@ -252,6 +267,7 @@ private:
     bool m_environmentSaved = false;
     TKivNotebook *m_notebook = nullptr;
     TCompileParts *m_compile = nullptr;
+    TOutputParts *m_output = nullptr;
     bool m_checkingDisk = false;
     TDockArea *m_dockArea = nullptr;
     TDockingLib *m_dockingLib = nullptr;

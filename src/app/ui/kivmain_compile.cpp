@@ -14,6 +14,7 @@
 #include "pc_dirs.h"
 #include "preferences.h"
 #include "uErrorList_model.h"
+#include "uOutputForm.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -158,10 +159,9 @@ void TCompileParts::CompilerSelected(int index)
 
 void TCompileParts::ShowOutputWindow()
 {
-    if (QWidget *output = m_main.OutputWindow()) {
-        output->show();
-        output->raise();
-    }
+    // Wherever the Output window is docked, its group and panel open with the error list.
+    if (TOutputForm *output = m_main.OutputForm())
+        output->ShowTab(TOutputForm::otCompiler);
 }
 
 bool TCompileParts::OpenErrorFile(const QString &path)
