@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDirIterator>
 #include <QMenu>
 #include <QMouseEvent>
@@ -277,6 +278,32 @@ TEST_F(OutputAfterCompile, KeywordHelpFollowsTheErrorStatusThenTheWordAtTheCaret
     ASSERT_FALSE(Main().CompileErrorShown());
     Main().KeywordHelp();
     EXPECT_EQ(HelpShown(), "_include.htm");
+}
+
+TEST_F(OutputAfterCompile, ChoosingTheScenixEditionSwitchesToItsHelpFile)
+{
+    // The SX edition is listed when its library is there; this one is never called.
+    ASSERT_TRUE(QFile::copy(root + "dll/QOR.so", root + "dll/MAZ.so"));
+    Settings(false);
+    auto *box = Main().findChild<QComboBox *>("compilertype");
+    ASSERT_NE(box, nullptr);
+    const int scenix = box->findText("Scenix SX");
+    ASSERT_GE(scenix, 0);
+    THelpLookup &help = Main().OutputParts()->Help;
+    // With two editions the second, the SX edition, is selected from the start.
+    ASSERT_EQ(box->currentIndex(), scenix);
+    EXPECT_EQ(help.HelpFile(), root + "lumo/maz.hlp");
+    EXPECT_FALSE(help.HtmlHelp());
+    box->setCurrentIndex(box->findText("Microchip 14 bit"));
+    EXPECT_EQ(help.HelpFile(), root + "lumo/vync.help/");
+    EXPECT_TRUE(help.HtmlHelp());
+    box->setCurrentIndex(scenix);
+    EXPECT_EQ(help.HelpFile(), root + "lumo/maz.hlp");
+    // The old-style file has no viewer: F1 says so instead of showing a page.
+    prompt.ClearAsked();
+    Main().KeywordHelp();
+    ASSERT_EQ(prompt.Messages().size(), 1);
+    EXPECT_TRUE(prompt.Messages()[0].contains("maz.help/")) << prompt.Messages()[0].toStdString();
 }
 
 TEST_F(OutputAfterCompile, GoToPositionKeepsToTheTextAndToEditorPages)

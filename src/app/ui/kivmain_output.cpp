@@ -62,8 +62,10 @@ void Tfkivmain::CreateOutput()
     };
     navigation.ShowMessageHelp = [&parts](int context) { parts.Help.ShowMessageHelp(context); };
 
-    // The help file follows the compiler edition.
+    // The help file follows the compiler edition, starting with the one selected now.
     TCompileParts *compile = CompileParts();
+    if (compile->Compilers.Selected() >= 0)
+        parts.Help.SelectHelpFileForEdition(compile->Compilers.SelectedName());
     connect(compile->CompilerType, &QComboBox::currentIndexChanged, &parts,
             [this](int index) {
                 m_output->Help.SelectHelpFileForEdition(
