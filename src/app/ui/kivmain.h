@@ -269,11 +269,11 @@ private:
     TCompileParts *m_compile = nullptr;
     TOutputParts *m_output = nullptr;
     bool m_checkingDisk = false;
+    TCurrentProject m_project;
     TDockArea *m_dockArea = nullptr;
     TDockingLib *m_dockingLib = nullptr;
     TOutputForm *m_outputForm = nullptr;
     TDbgForm *m_debugForm = nullptr;
-    TCurrentProject m_project;
 };
 
 }  // namespace kiv
