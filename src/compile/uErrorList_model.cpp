@@ -39,32 +39,38 @@ std::optional<TMessagePosition> ParseMessageLine(const QString &line)
         return std::nullopt;
     TMessagePosition position;
     position.file = line.mid(open + 1, close - open - 1);
-    const QString rest = line.mid(close + 1);
+    if (!ParsePositionField(line.mid(close + 1), position))
+        return std::nullopt;
+    return position;
+}
+
+bool ParsePositionField(const QString &rest, TMessagePosition &position)
+{
     const int colon = rest.indexOf(':');
     if (colon < 0)
-        return std::nullopt;
+        return false;
     const int space = rest.lastIndexOf(' ', colon);
     const QString field = rest.mid(space + 1, colon - space - 1);
     const int paren = field.indexOf('(');
     if (paren < 0) {
         const auto number = Number(field);
         if (!number)
-            return std::nullopt;
+            return false;
         position.line = *number;
-        return position;
+        return true;
     }
     const int comma = field.indexOf(',', paren);
     if (comma < 0 || !field.endsWith(')'))
-        return std::nullopt;
+        return false;
     const auto number = Number(field.left(paren));
     const auto start = Number(field.mid(paren + 1, comma - paren - 1));
     const auto end = Number(field.mid(comma + 1, field.size() - comma - 2));
     if (!number || !start || !end)
-        return std::nullopt;
+        return false;
     position.line = *number;
     position.startColumn = *start;
     position.endColumn = *end;
-    return position;
+    return true;
 }
 
 bool IsErrorLine(const QString &line)

@@ -26,6 +26,9 @@ bool IsMessageLine(const QString &line);
 /// number, or a line number followed by "(" start "," end ")". Nothing when the line is not a
 /// message line or the position is not made of numbers.
 std::optional<TMessagePosition> ParseMessageLine(const QString &line);
+/// Reads the position after a message's file name: text up to the first ":" whose last word is
+/// "N" or "N(start,end)". Fills `position` and returns true when the numbers are readable.
+bool ParsePositionField(const QString &rest, TMessagePosition &position);
 
 /// True when an error-file line marks a failed compile: not empty and starting with "*" or with
 /// the five characters "Error".

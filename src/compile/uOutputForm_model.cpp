@@ -4,17 +4,6 @@
 
 namespace kiv {
 
-namespace {
-
-std::optional<int> Number(const QString &text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
-}
-
-}  // namespace
-
 QString FindResultText(const QString &text)
 {
     QString display = text;
@@ -29,34 +18,10 @@ std::optional<TMessagePosition> ParseFindResultLine(const QString &display)
     const int quote = display.indexOf(QLatin1String("\" Line "));
     if (quote < 0)
         return std::nullopt;
-    const QString rest = display.mid(quote + 1);
-    const int colon = rest.indexOf(':');
-    if (colon < 0)
-        return std::nullopt;
-    const int space = rest.lastIndexOf(' ', colon);
-    const QString field = rest.mid(space + 1, colon - space - 1);
-    const int paren = field.indexOf('(');
-    if (paren < 0) {
-        // Search results always carry columns; a line without them still names its line.
-        const auto line = Number(field);
-        if (!line)
-            return std::nullopt;
-        TMessagePosition position;
-        position.line = *line;
-        return position;
-    }
-    const int comma = field.indexOf(',', paren);
-    if (comma < 0 || !field.endsWith(')'))
-        return std::nullopt;
-    const auto line = Number(field.left(paren));
-    const auto start = Number(field.mid(paren + 1, comma - paren - 1));
-    const auto end = Number(field.mid(comma + 1, field.size() - comma - 2));
-    if (!line || !start || !end)
-        return std::nullopt;
+    // Search results always carry columns; a line without them still names its line.
     TMessagePosition position;
-    position.line = *line;
-    position.startColumn = *start;
-    position.endColumn = *end;
+    if (!ParsePositionField(display.mid(quote + 1), position))
+        return std::nullopt;
     return position;
 }
 
