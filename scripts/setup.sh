@@ -12,7 +12,7 @@ packages=(
   libqscintilla2-qt6-dev libzip-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   gputils gpsim
-  adwaita-icon-theme fonts-dejavu-core
+  adwaita-icon-theme tango-icon-theme fonts-dejavu-core
   shared-mime-info desktop-file-utils libglib2.0-bin
 )
 

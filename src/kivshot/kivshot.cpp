@@ -1,8 +1,9 @@
-// kivshot OUT.png [--window NAME] [--action NAME] [ARGS...]
+// kivshot OUT.png [--window NAME] [--action NAME] [--menu NAME] [ARGS...]
 // Starts the IDE as `kiv ARGS...` would, on the offscreen platform, lets the event loop settle,
 // runs the main window's command NAME (a QAction's objectName, e.g. ActionCompile) when asked,
 // renders the main window (or the top-level window NAME: an objectName or a class name) to a
-// PNG and exits 0.
+// PNG and exits 0. --menu NAME draws the main window with its menu NAME (objectName, e.g.
+// File1) dropped down.
 
 #include "kivmain.h"
 #include "kivprompt.h"
@@ -13,6 +14,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
 #include <QThread>
@@ -46,12 +49,13 @@ QWidget *FindWindow(const QString &name)
 int main(int argc, char **argv)
 {
     if (argc < 2 || QByteArray(argv[1]).startsWith('-')) {
-        std::fprintf(stderr, "usage: kivshot OUT.png [--window NAME] [--action NAME] [ARGS...]\n");
+        std::fprintf(stderr, "usage: kivshot OUT.png [--window NAME] [--action NAME] [--menu NAME] [ARGS...]\n");
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
     QString windowName;
     QString actionName;
+    QString menuName;
     QStringList args;
     for (int i = 2; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
@@ -59,6 +63,8 @@ int main(int argc, char **argv)
             windowName = QString::fromLocal8Bit(argv[++i]);
         else if (arg == QLatin1String("--action") && i + 1 < argc)
             actionName = QString::fromLocal8Bit(argv[++i]);
+        else if (arg == QLatin1String("--menu") && i + 1 < argc)
+            menuName = QString::fromLocal8Bit(argv[++i]);
         else
             args << arg;
     }
@@ -101,7 +107,26 @@ int main(int argc, char **argv)
         Settle(200);
     }
     // Offscreen windows have no frame: draw a plain caption bar above the window's own pixels.
-    const QPixmap client = target->grab();
+    QPixmap client = target->grab();
+    if (!menuName.isEmpty()) {
+        auto *menu = session->main->menuBar()->findChild<QMenu *>(menuName);
+        if (!menu) {
+            std::fprintf(stderr, "kivshot: no menu named %s\n", qPrintable(menuName));
+            return 1;
+        }
+        // The menu is a window of its own: draw it where it drops down from its title.
+        QMenuBar *bar = session->main->menuBar();
+        bar->setActiveAction(menu->menuAction());
+        Settle(100);
+        client = target->grab();
+        const QRect title = bar->actionGeometry(menu->menuAction());
+        const QPoint at = bar->mapTo(session->main.get(), title.bottomLeft());
+        menu->adjustSize();
+        QPainter painter(&client);
+        painter.drawPixmap(at, menu->grab());
+        painter.setPen(Qt::darkGray);
+        painter.drawRect(QRect(at, menu->size()).adjusted(0, 0, -1, -1));
+    }
     const int captionHeight = 24;
     QPixmap shot(client.width(), client.height() + captionHeight);
     shot.fill(QColor(0x3a, 0x5f, 0x9a));

@@ -83,54 +83,11 @@ void Tfkivmain::CreateDocuments()
     });
 }
 
-void Tfkivmain::CreateFileActions(QMenu *file, QAction *before)
-{
-    struct Entry {
-        const char *name;
-        const char *caption;
-        QKeySequence shortcut;
-        std::function<void()> run;
-    };
-    const Entry entries[] = {
-        {"ActionFileNew", "&New", {}, [this] { NewFile(); }},
-        {"ActionFileOpen", "&Open", QKeySequence(QStringLiteral("Ctrl+O")), [this] { ActionFileOpenExecute(); }},
-        {"ActionFileSave", "&Save", QKeySequence(QStringLiteral("Ctrl+S")), [this] { ActionFileSaveExecute(); }},
-        {"ActionFileSaveAs", "Save &As", {}, [this] { SaveAs(m_notebook->CurrentPage()); }},
-        {"ActionFileSaveAll", "Sa&ve All", {}, [this] { SaveAll(); }},
-        {"ActionFileClose", "&Close", QKeySequence(QStringLiteral("Ctrl+F4")), [this] { CloseFile(); }},
-        {"ActionFileCloseAll", "C&lose All", {}, [this] { CloseAll(); }},
-    };
-    for (const Entry &e : entries) {
-        auto *action = new QAction(QString::fromLatin1(e.caption), this);
-        action->setObjectName(QString::fromLatin1(e.name));
-        if (!e.shortcut.isEmpty())
-            action->setShortcut(e.shortcut);
-        connect(action, &QAction::triggered, this, e.run);
-        file->insertAction(before, action);
-    }
-    if (QAction *close = findChild<QAction *>(QStringLiteral("ActionFileClose")))
-        close->setShortcuts({QKeySequence(QStringLiteral("Ctrl+F4")), QKeySequence(QStringLiteral("Shift+F11"))});
-    file->insertSeparator(before);
-}
-
 // --- status and notifications ---------------------------------------------------------------
 
 void Tfkivmain::DocumentsChanged(int mode)
 {
-    const int current = m_notebook->CurrentPage();
-    if (current >= 0) {
-        QWidget *view = m_notebook->View(current);
-        if (auto *editor = qobject_cast<TOvcTextFileEditorSyntax *>(view))
-            ShowCaret(view, editor->CaretPos());
-        else if (auto *viewer = qobject_cast<THexViewer *>(view))
-            ShowCaret(view, viewer->CaretPos());
-        SetStatusText(2, m_notebook->CurrentPath());
-    } else {
-        SetStatusText(0, QString());
-        SetStatusText(2, QString());
-    }
-    if (UpdateCommandGroupsHook)
-        UpdateCommandGroupsHook(mode);
+    UpdateCommandGroups(mode);
 }
 
 void Tfkivmain::ShowCaret(QWidget *view, const TextPos &pos)

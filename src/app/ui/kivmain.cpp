@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -52,8 +53,8 @@ void Tfkivmain::FormCreate()
     // The device database the wizards, reviews and the debugger look devices up in.
     SetDeviceFile(UtilsDir() + QStringLiteral("devices.dat"));
 
-    CreateMenus();
     CreateStatusBar();
+    CreateMenus();
     TraceMilestone(QStringLiteral("MA"));
     CreateCompile();
     TraceMilestone(QStringLiteral("MB"));
@@ -69,20 +70,8 @@ void Tfkivmain::FormCreate()
 
 void Tfkivmain::CreateMenus()
 {
-    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("File1"));
-    m_reopenFiles = file->addMenu(QStringLiteral("&Reopen"));
-    m_reopenFiles->setObjectName(QStringLiteral("ReopenFiles"));
-    CreateFileActions(file, m_reopenFiles->menuAction());
-    file->addSeparator();
-    QAction *exit = file->addAction(QStringLiteral("e&Xit"), this, &QWidget::close);
-    exit->setObjectName(QStringLiteral("ActionFileExit"));
-
-    QMenu *project = menuBar()->addMenu(QStringLiteral("&Project"));
-    project->setObjectName(QStringLiteral("Project1"));
-    m_reopenProjects = project->addMenu(QStringLiteral("&Reopen"));
-    m_reopenProjects->setObjectName(QStringLiteral("ReopenProjects"));
-    CreateProjects(project, m_reopenProjects->menuAction());
+    CreateCommands();
+    CreateProjects();
 }
 
 void Tfkivmain::CreateStatusBar()
@@ -163,6 +152,7 @@ void Tfkivmain::FormShow()
     if (m_shown)
         return;
     m_shown = true;
+    BuildToolbars();
     TIniFile ini(SettingsFilePath());
     m_environment.RestoreEnvironment(ini, *this, m_commandLine.CommandLineFile);
     RebuildReopenMenu(m_reopenFiles, m_environment.RecentFiles, ReopenFile);
@@ -268,6 +258,12 @@ void Tfkivmain::SaveDockLayout()
 
 bool Tfkivmain::eventFilter(QObject *watched, QEvent *event)
 {
+    // A click on status bar panel 0 asks for a line to go to.
+    if (watched == m_panels[0] && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        StatusGotoLine();
+        return true;
+    }
     // Only the transition from released to pressed counts: auto-repeat is ignored until the
     // key has been let go.
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {

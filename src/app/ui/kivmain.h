@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 
+class QAction;
 class QLabel;
 class QMenu;
 
@@ -25,6 +26,8 @@ class TKivNotebook;
 class TOutputForm;
 class TOutputParts;
 class TOvcTextFileEditorSyntax;
+class TToolbars;
+struct TCommand;
 struct TextPos;
 
 /// The main window: menu bar, page area, four-panel status bar, and the start-up and
@@ -114,8 +117,8 @@ public:
     void ActionFileOpenExecute();
     void ActionFileSaveExecute();
 
-    /// Runs after pages or the current page change (mode 0 pages changed, 2 current page
-    /// changed), once the status bar shows the caret and the current path.
+    /// Told after each UpdateCommandGroups run (mode 0 pages changed, 1 project changed or
+    /// compiled, 2 current page changed).
     std::function<void(int mode)> UpdateCommandGroupsHook;
     /// Records the open files in the project file (before Close All and after Save All).
     std::function<void()> RecordOpenFilesHook;
@@ -222,14 +225,92 @@ public:
     /// "Last Error": help on the last message of the last compile.
     void LastErrorHelp();
 
+    // --- commands (kivmain_commands.cpp) ---------------------------------------------------
+    /// The command named `name` (its QAction's objectName), or nullptr.
+    QAction *Command(const QString &name) const;
+    /// Enables and checks the commands that follow the current page, the clipboard, the tool
+    /// bars and the Output window. Runs each time the event queue empties.
+    void IdleUpdate();
+    /// Shows the caret and the current path in the status bar, then enables command groups
+    /// 1 .. 7: mode 0 after pages opened or closed, 1 after the project changed or a compile,
+    /// 2 after the current page changed.
+    void UpdateCommandGroups(int mode);
+    /// The tool bars built from the menus.
+    TToolbars *Toolbars() const { return m_toolbars; }
+    /// Starts a debug session once "Enable Debugger" passed its readiness check. Unset while
+    /// there is no debugger, which keeps "Enable Debugger" disabled.
+    std::function<void()> StartDebugSession;
+    /// The status bar's "Goto Line" question (a click on panel 0).
+    void StatusGotoLine();
+    /// The "Goto Line..." command.
+    void GotoLineDialog();
+    /// Bookmarks 0 .. 9 of the current editor or file viewer.
+    void ToggleBookmark(int n);
+    void GotoBookmark(int n);
+    /// Inserts a chosen file at the caret of the current editor.
+    void CopyFromFile();
+    /// Writes the selection of the current editor to a chosen file.
+    void PasteToFile();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    friend const TCommand *Commands(int *count);
+
     void FormCreate();
     void CreateMenus();
+    void CreateCommands();
+    QAction *CreateCommand(const TCommand &command);
+    void BuildToolbars();
+    QMenu *createPopupMenu() override;
+    void SetCommandEnabled(const char *name, bool on);
+    void SetCommandEnabled(QAction *action, bool on);
+    bool CommandAvailable(const QAction *action) const;
+    void SaveToolbarSettings(TIniFile &ini) override;
+    // Command operations the table runs.
+    void ActionFileSaveAsExecute();
+    void CloseAllCommand() { CloseAll(); }
+    void ActionFileExitExecute();
+    void ActionEditUndoExecute();
+    void ActionEditCutExecute();
+    void ActionEditCopyExecute();
+    void ActionEditPasteExecute();
+    void ActionEditSelectAllExecute();
+    void ActionEditMatchBraceExecute();
+    void ActionEditMatchBraceExtExecute();
+    void ActionEditIndentSelectionExecute();
+    void ActionEditNextWindowExecute();
+    void ActionEditPrevWindowExecute();
+    void ActionRecallExecute();
+    void ActionOrderOpenFilesExecute();
+    void ActionEditorPropertiesExecute();
+    void ActionEditorColorsExecute();
+    void ActionCompileExecute();
+    void ActionToolbarExecute(int n);
+    void ActionViewListExecute();
+    void ActionViewMapExecute();
+    void ActionViewCallTreeExecute();
+    void ActionViewStatisticsExecute();
+    void ActionOutputMessagesExecute();
+    void ActionViewBinaryFileExecute();
+    void ActionViewCODExecute();
+    void ActionViewCOFFExecute();
+    void ActionToolsDeviceEditorExecute();
+    void ActionToolsDeviceSelectorExecute();
+    void ActionToolsNumericConverterExecute();
+    void ActionToolsSerialPortMonitorExecute();
+    void ActionWebPageExecute(int n);
+    void ActionTechnicalSupportExecute();
+    void ActionDbgEnableExecute();
+    void ActionHelpContentsExecute();
+    void ActionHelpIndexExecute();
+    void ActionHelpTopicExecute(int n);
+    void ActionHelpAboutExecute();
+    void StartProgram(const QString &program, const QStringList &arguments);
+    bool OpenProjectOutput(const QString &extension);
     void CreateStatusBar();
     void LayoutStatusPanels();
     void RebuildReopenMenu(QMenu *menu, const TRecentList &list,
@@ -239,8 +320,7 @@ private:
     void RestoreDockLayout();
     void SaveDockLayout();
     void CreateDocuments();
-    void CreateFileActions(QMenu *file, QAction *before);
-    void CreateProjects(QMenu *project, QAction *before);
+    void CreateProjects();
     void CreateCompile();
     void CreateOutput();
     void CloseHelp();
@@ -274,6 +354,9 @@ private:
     TDockingLib *m_dockingLib = nullptr;
     TOutputForm *m_outputForm = nullptr;
     TDbgForm *m_debugForm = nullptr;
+    TToolbars *m_toolbars = nullptr;
+    QList<QAction *> m_commands;
+    bool m_clipboardHasText = false;
 };
 
 }  // namespace kiv

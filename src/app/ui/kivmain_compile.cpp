@@ -31,16 +31,6 @@ namespace {
 /// Lines above the error line when the editor scrolls to it.
 constexpr int kErrorLinesAbove = 10;
 
-QMenu *FindOrAddMenu(QMenuBar *bar, const char *name, const QString &caption)
-{
-    if (QMenu *menu = bar->findChild<QMenu *>(QLatin1String(name)))
-        return menu;
-    auto *menu = new QMenu(caption, bar);
-    menu->setObjectName(QLatin1String(name));
-    bar->addMenu(menu);
-    return menu;
-}
-
 }  // namespace
 
 TCompileParts::TCompileParts(Tfkivmain &main)
@@ -228,8 +218,7 @@ void TCompileParts::CompileFinished()
 
 void TCompileParts::UpdateCommandGroups(int mode)
 {
-    if (m_main.UpdateCommandGroupsHook)
-        m_main.UpdateCommandGroupsHook(mode);
+    m_main.UpdateCommandGroups(mode);
 }
 
 void Tfkivmain::CreateCompile()
@@ -266,18 +255,10 @@ void Tfkivmain::CreateCompile()
         parts, parts.Compilers, parts.Options, parts.Library, parts.StatusModel,
         *parts.StatusWindow, *parts.Errors);
 
-    QMenu *options = FindOrAddMenu(menuBar(), "Options1", QStringLiteral("&Options"));
-    parts.FileFormatsAction = options->addAction(QStringLiteral("&File Formats"));
-    parts.FileFormatsAction->setObjectName(QStringLiteral("fileformatsaction"));
-    connect(parts.FileFormatsAction, &QAction::triggered, this, [this] { ShowFileFormats(); });
-
-    QMenu *compile = FindOrAddMenu(menuBar(), "Compile1", QStringLiteral("&Compile"));
-    parts.CompileAction = compile->addAction(QStringLiteral("&Compile"));
-    parts.CompileAction->setObjectName(QStringLiteral("ActionCompile"));
-    parts.CompileAction->setShortcut(QKeySequence(Qt::Key_F9));
+    parts.FileFormatsAction = Command(QStringLiteral("fileformatsaction"));
+    parts.CompileAction = Command(QStringLiteral("ActionCompile"));
+    // F9 compiles from every window of the program, also from floating tool windows.
     parts.CompileAction->setShortcutContext(Qt::ApplicationShortcut);
-    addAction(parts.CompileAction);
-    connect(parts.CompileAction, &QAction::triggered, this, [this] { CompileProject(); });
 }
 
 bool Tfkivmain::CompileProject()

@@ -29,65 +29,18 @@ QString AbsoluteFile(const QString &path)
 
 }  // namespace
 
-void Tfkivmain::CreateProjects(QMenu *project, QAction *before)
+void Tfkivmain::CreateProjects()
 {
     ReopenProject = [this](const QString &path) { OpenProject(path); };
     OpenProjectHook = [this](const QString &path) { return OpenProject(path); };
     RecordOpenFilesHook = [this] { RecordOpenFiles(); };
-
-    QMenu *newMenu = new QMenu(QStringLiteral("&New"), project);
-    newMenu->setObjectName(QStringLiteral("ProjectNew"));
-    project->insertMenu(before, newMenu);
-    QAction *manual = newMenu->addAction(QStringLiteral("&Manual Create"));
-    manual->setObjectName(QStringLiteral("Action20"));
-    connect(manual, &QAction::triggered, this, [this] { ManualCreateProject(); });
-
-    struct Entry {
-        const char *name;
-        const char *caption;
-        std::function<void()> run;
-    };
-    const Entry entries[] = {
-        {"ActionProjectOpen", "&Open", [this] { ActionProjectOpenExecute(); }},
-        {"ActionProjectOpenAll", "O&pen All Files", [this] { OpenAllFiles(); }},
-        {"ActionProjectPrintAll", "Prin&t All files", [this] { PrintAllFiles(); }},
-        {"ActionProjectIncludeDirs", "&Include Dirs...", [this] { EditProjectIncludeDirs(); }},
-        {"ActionProjectClose", "&Close Project", [this] { CloseProject(); }},
-    };
-    for (const Entry &e : entries) {
-        auto *action = new QAction(QString::fromLatin1(e.caption), this);
-        action->setObjectName(QString::fromLatin1(e.name));
-        connect(action, &QAction::triggered, this, e.run);
-        project->insertAction(before, action);
-    }
-    project->insertSeparator(before);
-    // Printing is not part of the program yet: the command stays disabled until PrintFiles is set.
-    findChild<QAction *>(QStringLiteral("ActionProjectPrintAll"))->setEnabled(false);
-    // "Include Dirs..." of the Project menu waits for a project.
-    findChild<QAction *>(QStringLiteral("ActionProjectIncludeDirs"))->setEnabled(false);
-
-    QMenu *options = menuBar()->findChild<QMenu *>(QStringLiteral("Options1"));
-    if (!options) {
-        options = new QMenu(QStringLiteral("&Options"), menuBar());
-        options->setObjectName(QStringLiteral("Options1"));
-        menuBar()->addMenu(options);
-    }
-    QAction *includes = options->addAction(QStringLiteral("I&nclude Dirs..."));
-    includes->setObjectName(QStringLiteral("Action70"));
-    connect(includes, &QAction::triggered, this, [this] { EditGlobalIncludeDirs(); });
-    connect(project, &QMenu::aboutToShow, this, [this] {
-        findChild<QAction *>(QStringLiteral("ActionProjectPrintAll"))->setEnabled(bool(PrintFiles));
-    });
 }
 
 void Tfkivmain::SetProject(const QString &mainFile)
 {
     m_project = TCurrentProject::FromMainFile(mainFile);
     SetStatusText(3, m_project.Name());
-    if (QAction *includes = findChild<QAction *>(QStringLiteral("ActionProjectIncludeDirs")))
-        includes->setEnabled(!m_project.IsEmpty());
-    if (UpdateCommandGroupsHook)
-        UpdateCommandGroupsHook(1);
+    UpdateCommandGroups(1);
 }
 
 int Tfkivmain::OpenProject(const QString &projectFile)
