@@ -55,6 +55,8 @@ void ApplyPropertiesToPages(TKivNotebook &notebook, const TEditorSyntaxOptions &
         if (QFileInfo(notebook.PagePath(i)).suffix().compare(QLatin1String("TRE"), Qt::CaseInsensitive) == 0)
             editor->setFont(TerminalFont(options.Settings().fontSize));
     }
+    // One priority for every editor, the pages opened later included.
+    TOvcTextFileEditorSyntax::SetKeyTablePriority(options.Settings().wordStar);
 }
 
 void ConnectEditorProperties(Tfkivmain &main, TFrmEditorProperties &properties)
@@ -73,8 +75,11 @@ void ConnectEditorProperties(Tfkivmain &main, TFrmEditorProperties &properties)
             ApplyViewerProperties(*viewer, p->Options());
     };
     main.RestoreOwnSettingsHook = [p](TIniFile &ini) {
-        if (p)
-            p->LoadEditorProperties(ini);
+        if (!p)
+            return;
+        p->LoadEditorProperties(ini);
+        // The stored key priority holds from the start, not only after the next OK.
+        TOvcTextFileEditorSyntax::SetKeyTablePriority(p->Options().Settings().wordStar);
     };
     Tfkivmain *window = &main;
     properties.ApplyPropertiesToPages = [p, window] {

@@ -8,6 +8,7 @@
 
 #include <QCursor>
 #include <QDragEnterEvent>
+#include <QFocusEvent>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -286,8 +287,43 @@ void TOvcTextFileEditorSyntax::SetRightMargin(int column)
     LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
 }
 
+bool TOvcTextFileEditorSyntax::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride && m_keys.Pending()) {
+        event->accept();
+        return true;
+    }
+    return QsciScintilla::event(event);
+}
+
+void TOvcTextFileEditorSyntax::focusOutEvent(QFocusEvent *event)
+{
+    m_keys.Reset();
+    QsciScintilla::focusOutEvent(event);
+}
+
 void TOvcTextFileEditorSyntax::keyPressEvent(QKeyEvent *event)
 {
+    {
+        // The key tables come first: a WordStar key or sequence may take a key before the
+        // Tab handling and the widget's own bindings see it.
+        const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+        const bool defaultBinds = standardCommands()->boundTo(event->key() | int(mods)) != nullptr;
+        const TKeyCommandDispatcher::TDecision decision =
+            m_keys.Press(QKeyCombination(mods, Qt::Key(event->key())), s_wordStarFirst, defaultBinds);
+        switch (decision.action) {
+        case TKeyCommandDispatcher::TDecision::kdDefault:
+            break;
+        case TKeyCommandDispatcher::TDecision::kdCommand:
+            RunKeyCommand(decision.command);
+            event->accept();
+            return;
+        case TKeyCommandDispatcher::TDecision::kdWait:
+        case TKeyCommandDispatcher::TDecision::kdSwallow:
+            event->accept();
+            return;
+        }
+    }
     if (!m_tabInsertion && (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
         focusNextPrevChild(event->key() == Qt::Key_Tab);
         return;
@@ -371,6 +407,7 @@ QMimeData *TOvcTextFileEditorSyntax::toMimeData(const QByteArray &text, bool rec
 
 void TOvcTextFileEditorSyntax::mousePressEvent(QMouseEvent *event)
 {
+    m_keys.Reset();
     QsciScintilla::mousePressEvent(event);
     if (event->button() == Qt::LeftButton && !HasSelection())
         HighlightAtCaret();
@@ -490,6 +527,8 @@ TextPos TOvcTextFileEditorSyntax::CaretPos() const
 void TOvcTextFileEditorSyntax::SetCaretPos(const TextPos &pos)
 {
     SendScintilla(SCI_GOTOPOS, static_cast<unsigned long>(PositionOf(pos)));
+    // Moves up and down from here keep this column.
+    SendScintilla(SCI_CHOOSECARETX);
     ReportCaret();
 }
 
@@ -768,6 +807,94 @@ void TOvcTextFileEditorSyntax::IndentSelection()
     });
     ApplyLineChanges(changes);
     viewport()->update();
+}
+
+// --- key command tables --------------------------------------------------------------------
+
+bool TOvcTextFileEditorSyntax::RunKeyCommand(const TKeyCommand &command)
+{
+    if (command.operation == eoNone || (ChangesText(command) && isReadOnly()))
+        return false;
+    switch (command.operation) {
+    case eoNone: break;
+    case eoLineUp: SendScintilla(SCI_LINEUP); break;
+    case eoLineDown: SendScintilla(SCI_LINEDOWN); break;
+    case eoCharLeft: SendScintilla(SCI_CHARLEFT); break;
+    case eoCharRight: SendScintilla(SCI_CHARRIGHT); break;
+    case eoWordLeft: SendScintilla(SCI_WORDLEFT); break;
+    case eoWordRight: SendScintilla(SCI_WORDRIGHT); break;
+    case eoPageUp: SendScintilla(SCI_PAGEUP); break;
+    case eoPageDown: SendScintilla(SCI_PAGEDOWN); break;
+    case eoScrollUp: SendScintilla(SCI_LINESCROLLUP); break;
+    case eoScrollDown: SendScintilla(SCI_LINESCROLLDOWN); break;
+    case eoLineStart: SendScintilla(SCI_HOME); break;
+    case eoLineEnd: SendScintilla(SCI_LINEEND); break;
+    case eoWindowTop: MoveToScreenLine(false); break;
+    case eoWindowBottom: MoveToScreenLine(true); break;
+    case eoDocumentStart: SendScintilla(SCI_DOCUMENTSTART); break;
+    case eoDocumentEnd: SendScintilla(SCI_DOCUMENTEND); break;
+    case eoMatchBrace: MatchBrace(false); break;
+    case eoGotoBookmark: GotoBookmark(command.argument); break;
+    case eoDeleteChar: SendScintilla(SCI_CLEAR); break;
+    case eoDeleteLeft: SendScintilla(SCI_DELETEBACK); break;
+    case eoDeleteWordRight: SendScintilla(SCI_DELWORDRIGHT); break;
+    case eoDeleteLine: SendScintilla(SCI_LINEDELETE); break;
+    case eoDeleteToLineEnd: SendScintilla(SCI_DELLINERIGHT); break;
+    case eoDeleteToLineStart: SendScintilla(SCI_DELLINELEFT); break;
+    case eoSplitLine: SplitLine(); break;
+    case eoTab:
+        // As the Tab key: a selection is indented as a block.
+        if (HasSelection())
+            IndentBlock();
+        else
+            SendScintilla(SCI_TAB);
+        break;
+    case eoDeleteBlock:
+        if (HasSelection())
+            removeSelectedText();
+        break;
+    case eoToggleInsert: SendScintilla(SCI_EDITTOGGLEOVERTYPE); break;
+    case eoBlockBegin: m_blockBegin = CaretPos(); break;
+    case eoBlockEnd:
+        if (m_blockBegin.line > 0)
+            SetSelection(m_blockBegin, CaretPos());
+        break;
+    case eoHideBlock:
+        SendScintilla(SCI_SETEMPTYSELECTION, static_cast<unsigned long>(SendScintilla(SCI_GETCURRENTPOS)));
+        break;
+    case eoSetBookmark: SetBookmark(command.argument, CaretPos().line); break;
+    case eoUserCommand: Q_EMIT UserCommand(command.argument); break;
+    }
+    if (MovesCaret(command)) {
+        // The page-wise moves show the new page at once.
+        if (command.operation == eoPageUp || command.operation == eoPageDown
+            || command.operation == eoDocumentStart || command.operation == eoDocumentEnd)
+            viewport()->repaint();
+        HighlightAtCaret();
+    }
+    ReportCaret();
+    return true;
+}
+
+void TOvcTextFileEditorSyntax::MoveToScreenLine(bool bottom)
+{
+    const long first = SendScintilla(SCI_GETFIRSTVISIBLELINE);
+    const long onScreen = std::max(1L, SendScintilla(SCI_LINESONSCREEN));
+    const long visible = bottom ? first + onScreen - 1 : first;
+    const int line = std::min(LineCount(), int(SendScintilla(SCI_DOCLINEFROMVISIBLE, static_cast<unsigned long>(visible))) + 1);
+    SetCaretPos(TextPos{line, CaretPos().column});
+}
+
+void TOvcTextFileEditorSyntax::SplitLine()
+{
+    const char *eol = "\n";
+    switch (eolMode()) {
+    case EolWindows: eol = "\r\n"; break;
+    case EolMac: eol = "\r"; break;
+    case EolUnix: break;
+    }
+    // Text inserted at the caret goes after it.
+    SendScintilla(SCI_INSERTTEXT, static_cast<unsigned long>(SendScintilla(SCI_GETCURRENTPOS)), eol);
 }
 
 // --- code flags -----------------------------------------------------------------------------

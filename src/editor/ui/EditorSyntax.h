@@ -2,6 +2,7 @@
 
 #include "CodeFlags.h"
 #include "EditorColoring.h"
+#include "keycommands.h"
 #include "kivindent.h"
 #include "textfile.h"
 #include "textpos.h"
@@ -192,6 +193,18 @@ public:
     /// The indentation options: the widget's tab width and tab type.
     TIndentOptions IndentOptions() const;
 
+    // --- key command tables --------------------------------------------------------------
+    /// The priority of the two key tables, one setting for every editor of the process: true
+    /// asks the "WORDSTAR" table before "DEFAULT" (the widget's standard key bindings), false
+    /// the reverse. The keys after a Ctrl+K or Ctrl+Q prefix always belong to "WORDSTAR".
+    static void SetKeyTablePriority(bool wordStarFirst) { s_wordStarFirst = wordStarFirst; }
+    static bool WordStarFirst() { return s_wordStarFirst; }
+    /// True while a prefix (Ctrl+K, Ctrl+Q) waits for its next key.
+    bool KeySequencePending() const { return m_keys.Pending(); }
+    /// Runs a key table command as if its keys were typed. A read-only editor refuses the
+    /// commands that change the text (false); user commands are handed on by UserCommand().
+    bool RunKeyCommand(const TKeyCommand &command);
+
     // --- code flags ------------------------------------------------------------------------
     /// The flagged lines and the current line; shown in the marker margin while Debug is on.
     CCodeFlags &CodeFlags() { return m_codeFlags; }
@@ -203,9 +216,15 @@ Q_SIGNALS:
     /// Files were dropped on the editor from the desktop, in drop order.
     void FilesDropped(const QStringList &paths);
     void EditorTypeChanged(kiv::tEditorType type);
+    /// A key sequence asked for a user command (kUserCopyFromFile for Ctrl+K R,
+    /// kUserPasteToFile for Ctrl+K W); the editor does not run it itself.
+    void UserCommand(int command);
 
 protected:
+    /// While a key sequence is unfinished its next key is the editor's, not a shortcut's.
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -235,6 +254,10 @@ private:
     /// Shows the code flags' markers (only while Debug is on and the margin is wider than 3).
     void UpdateCodeFlagMarkers();
     void DefineCodeFlagMarkers();
+    /// Moves the caret to the first (or last) line on screen, keeping its column.
+    void MoveToScreenLine(bool bottom);
+    /// A line break at the caret; the caret stays before it.
+    void SplitLine();
 
     QString m_fileName;
     TTextFileFormat m_format;
@@ -255,6 +278,10 @@ private:
     QTimer m_highlightTimer;
     CCodeFlags m_codeFlags;
     std::shared_ptr<const TCodeFlagImages> m_flagImages;
+    TKeyCommandDispatcher m_keys;
+    /// Where Ctrl+K B marked the start of a block; line 0 when not marked.
+    TextPos m_blockBegin{0, 0};
+    static inline bool s_wordStarFirst = false;
 };
 
 }  // namespace kiv
