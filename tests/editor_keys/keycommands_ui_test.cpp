@@ -391,3 +391,49 @@ TEST_F(KeyTablesMainTest, RestoringThePropertiesSetsThePriority)
         EXPECT_EQ(TOvcTextFileEditorSyntax::WordStarFirst(), wordStar);
     }
 }
+
+// A command of the window keeps its shortcut when the widget binds the key too (Ctrl+D:
+// the widget's duplicate, WordStar's move right), in either priority; a key after a prefix
+// is the sequence's.
+TEST_F(KeyTablesTest, WindowCommandsKeepTheirShortcuts)
+{
+    QWidget window;
+    window.resize(400, 300);
+    auto *editor = new TOvcTextFileEditorSyntax(&window);
+    editor->resize(400, 300);
+    auto *command = new QAction(&window);
+    command->setShortcut(QKeySequence(QStringLiteral("Ctrl+D")));
+    window.addAction(command);
+    QSignalSpy triggered(command, &QAction::triggered);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    editor->setFocus();
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), editor);
+    for (const bool wordStarFirst : {true, false}) {
+        SCOPED_TRACE(wordStarFirst);
+        TOvcTextFileEditorSyntax::SetKeyTablePriority(wordStarFirst);
+        editor->SetDocumentText("ab\n");
+        editor->SetCaretPos({1, 1});
+        triggered.clear();
+        QTest::keyClick(editor, Qt::Key_D, kCtrl);
+        EXPECT_EQ(triggered.count(), 1);
+        EXPECT_EQ(editor->LineCount(), 2);
+        EXPECT_EQ(editor->CaretPos(), (TextPos{1, 1}));
+        // Ctrl+K Ctrl+D is no sequence: the key ends it, and the command does not see it.
+        Type(editor, {{Qt::Key_K, kCtrl}, {Qt::Key_D, kCtrl}});
+        EXPECT_EQ(triggered.count(), 1);
+        EXPECT_EQ(editor->CaretPos(), (TextPos{1, 1}));
+        // A disabled command leaves the key to the editor.
+        command->setEnabled(false);
+        QTest::keyClick(editor, Qt::Key_D, kCtrl);
+        command->setEnabled(true);
+        EXPECT_EQ(triggered.count(), 1);
+        if (wordStarFirst) {
+            EXPECT_EQ(editor->CaretPos(), (TextPos{1, 2}));
+        } else {
+            EXPECT_EQ(editor->LineCount(), 3);
+        }
+    }
+}

@@ -6,6 +6,7 @@
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
 
+#include <QAction>
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QFocusEvent>
@@ -289,11 +290,37 @@ void TOvcTextFileEditorSyntax::SetRightMargin(int column)
 
 bool TOvcTextFileEditorSyntax::event(QEvent *event)
 {
-    if (event->type() == QEvent::ShortcutOverride && m_keys.Pending()) {
-        event->accept();
-        return true;
+    if (event->type() == QEvent::ShortcutOverride) {
+        // The key after a prefix belongs to the sequence, even when a command has it.
+        if (m_keys.Pending()) {
+            event->accept();
+            return true;
+        }
+        // The widget claims every key it binds; a command of the window keeps its shortcut
+        // all the same (Ctrl+] is Match Brace, not the next paragraph).
+        if (IsWindowShortcut(*static_cast<QKeyEvent *>(event))) {
+            event->ignore();
+            return false;
+        }
     }
     return QsciScintilla::event(event);
+}
+
+bool TOvcTextFileEditorSyntax::IsWindowShortcut(const QKeyEvent &event) const
+{
+    const Qt::KeyboardModifiers mods = event.modifiers() & ~Qt::KeypadModifier;
+    // Plain keys type and edit; only keys with a modifier that the widget binds are asked.
+    if (mods == Qt::NoModifier || IsModifierKey(event.key()) || !standardCommands()->boundTo(event.key() | int(mods)))
+        return false;
+    const QKeySequence typed(QKeyCombination(mods, Qt::Key(event.key())));
+    const QList<QAction *> actions = window()->findChildren<QAction *>();
+    for (const QAction *action : actions) {
+        if (action->shortcutContext() == Qt::WidgetShortcut || !action->isEnabled())
+            continue;
+        if (action->shortcuts().contains(typed))
+            return true;
+    }
+    return false;
 }
 
 void TOvcTextFileEditorSyntax::focusOutEvent(QFocusEvent *event)

@@ -221,7 +221,8 @@ Q_SIGNALS:
     void UserCommand(int command);
 
 protected:
-    /// While a key sequence is unfinished its next key is the editor's, not a shortcut's.
+    /// While a key sequence is unfinished its next key is the editor's, not a shortcut's;
+    /// otherwise a shortcut of the window's commands wins over the widget's own binding.
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
@@ -254,6 +255,9 @@ private:
     /// Shows the code flags' markers (only while Debug is on and the margin is wider than 3).
     void UpdateCodeFlagMarkers();
     void DefineCodeFlagMarkers();
+    /// True for a key with a modifier that the widget binds and an enabled command of the
+    /// window has as its shortcut.
+    bool IsWindowShortcut(const QKeyEvent &event) const;
     /// Moves the caret to the first (or last) line on screen, keeping its column.
     void MoveToScreenLine(bool bottom);
     /// A line break at the caret; the caret stays before it.
