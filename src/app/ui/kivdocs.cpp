@@ -5,6 +5,7 @@
 
 #include "EditorSyntax.h"
 #include "hexviewer.h"
+#include "keycommands.h"
 #include "kivnotebook.h"
 #include "kivprompt.h"
 #include "pc_dirs.h"
@@ -161,6 +162,13 @@ int Tfkivmain::doopenfile(const QString &path, QChar mode)
     SetDialogFolder(FolderOf(file));
     connect(editor, &TOvcTextFileEditorSyntax::CaretMoved, this,
             [this, editor](const TextPos &pos) { ShowCaret(editor, pos); });
+    // The WordStar block commands Ctrl+K R and Ctrl+K W.
+    connect(editor, &TOvcTextFileEditorSyntax::UserCommand, this, [this](int command) {
+        if (command == kUserCopyFromFile)
+            CopyFromFile();
+        else if (command == kUserPasteToFile)
+            PasteToFile();
+    });
     if (EditorOpened)
         EditorOpened(editor);
     // The first document opened into an empty container becomes the project's main file.

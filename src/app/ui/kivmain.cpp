@@ -63,6 +63,8 @@ void Tfkivmain::FormCreate()
     TraceMilestone(QStringLiteral("MG"));
     CreateDocking();
     CreateOutput();
+    // No pages yet: the commands that need one start disabled.
+    UpdateCommandGroups(0);
 
     // Escape closes the output window; the event is always passed on.
     qApp->installEventFilter(this);

@@ -235,6 +235,8 @@ public:
     /// 1 .. 7: mode 0 after pages opened or closed, 1 after the project changed or a compile,
     /// 2 after the current page changed.
     void UpdateCommandGroups(int mode);
+    /// The tool bar context menu `PopupMenuToolbar`: the nine tool bar toggles and Customize.
+    QMenu *createPopupMenu() override;
     /// The tool bars built from the menus.
     TToolbars *Toolbars() const { return m_toolbars; }
     /// Starts a debug session once "Enable Debugger" passed its readiness check. Unset while
@@ -265,7 +267,6 @@ private:
     void CreateCommands();
     QAction *CreateCommand(const TCommand &command);
     void BuildToolbars();
-    QMenu *createPopupMenu() override;
     void SetCommandEnabled(const char *name, bool on);
     void SetCommandEnabled(QAction *action, bool on);
     bool CommandAvailable(const QAction *action) const;
