@@ -12,13 +12,13 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPixmap>
-#include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -26,12 +26,10 @@ namespace {
 
 void Settle(int milliseconds)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
+    // A real event loop, so the program's idle work runs whenever it waits for events.
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 QWidget *FindWindow(const QString &name)

@@ -383,6 +383,16 @@ TEST_F(CommandsMainTest, CommandsOfMissingPartsStayDisabled)
     EXPECT_TRUE(Enabled("ActionViewCOD"));
 }
 
+TEST_F(CommandsMainTest, CoffViewIsListedOnlyWithTheCoffTool)
+{
+    Main();
+    EXPECT_FALSE(Command("ActionViewCOFF")->isVisible());
+    m_main.reset();
+    File("../inst/vyncoff", "#!/bin/sh\n");
+    Main();
+    EXPECT_TRUE(Command("ActionViewCOFF")->isVisible());
+}
+
 TEST_F(CommandsMainTest, NoPagesDisablesThePageCommands)
 {
     Main();

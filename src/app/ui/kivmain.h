@@ -357,6 +357,7 @@ private:
     TDbgForm *m_debugForm = nullptr;
     TToolbars *m_toolbars = nullptr;
     QList<QAction *> m_commands;
+    QHash<QString, QAction *> m_commandIndex;
     bool m_clipboardHasText = false;
 };
 

@@ -492,6 +492,7 @@ QAction *Tfkivmain::CreateCommand(const TCommand &command)
     // Shortcuts work wherever the main window has the focus, also for commands in sub-menus.
     addAction(action);
     m_commands << action;
+    m_commandIndex.insert(action->objectName(), action);
     return action;
 }
 
@@ -511,6 +512,7 @@ void Tfkivmain::CreateCommands()
     QIcon::setFallbackThemeName(QStringLiteral("Tango"));
 
     QHash<QString, QMenu *> menus;
+    m_commandIndex.clear();
     for (const TMenuName &m : kMenus) {
         QMenu *menu = menuBar()->addMenu(QString::fromLatin1(m.caption));
         menu->setObjectName(QString::fromLatin1(m.objectName));
@@ -563,6 +565,9 @@ void Tfkivmain::CreateCommands()
     insertAfter(project, Command(QStringLiteral("ActionProjectOpen")), m_reopenProjects);
     for (QMenu *sub : submenus)
         sub->setObjectName(QStringLiteral("Menu") + sub->title().remove('&').remove(' '));
+    // A menu shows its commands as they are at that moment.
+    for (QMenu *menu : menuBar()->findChildren<QMenu *>())
+        connect(menu, &QMenu::aboutToShow, this, &Tfkivmain::IdleUpdate);
 
     // Debug commands wait for a session; Enable Debugger for a compiled project.
     for (const char *name : {kEnableDebugger, kDisableDebugger})
@@ -626,11 +631,7 @@ QMenu *Tfkivmain::createPopupMenu()
 
 QAction *Tfkivmain::Command(const QString &name) const
 {
-    for (QAction *action : m_commands) {
-        if (action->objectName() == name)
-            return action;
-    }
-    return nullptr;
+    return m_commandIndex.value(name);
 }
 
 bool Tfkivmain::CommandAvailable(const QAction *action) const
