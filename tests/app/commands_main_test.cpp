@@ -628,7 +628,7 @@ TEST_F(CommandsMainTest, CopyFromFileAndPasteToFile)
 
 TEST_F(CommandsMainTest, OutsideProgramsAndWebPages)
 {
-    Tfkivmain &main = Main();
+    Main();
     Command("ActionToolsNumericConverter")->trigger();
     ASSERT_EQ(m_prompt.Messages().size(), 1);
     EXPECT_TRUE(m_prompt.Messages().at(0).contains(UtilsDir() + "dunet"));

@@ -379,18 +379,26 @@ int Tfkivmain::CoffView(const QString &path)
     return doopenreadonly(txt, FileNameOf(txt), 'A');
 }
 
-void Tfkivmain::ActionFileOpenExecute()
+QString Tfkivmain::AskOpenFileName(int filterIndex, int *chosenFilter)
 {
     TFileQuestion question;
     question.caption = QStringLiteral("Open");
     question.folder = m_dialogFolder;
     question.filters = OpenDialogFilters();
-    question.filterIndex = 1;
+    question.filterIndex = filterIndex;
     const QString path = Prompt().OpenFileName(question);
+    if (chosenFilter)
+        *chosenFilter = question.filterIndex;
+    return path;
+}
+
+void Tfkivmain::ActionFileOpenExecute()
+{
+    int filter = 1;
+    const QString path = AskOpenFileName(1, &filter);
     if (path.isEmpty())
         return;
     SetDialogFolder(FolderOf(path));
-    int filter = question.filterIndex;
     if (filter == kAllFilesFilter)
         filter = FilterIndexForPath(path);
     OpenByFilter(path, filter);

@@ -113,6 +113,9 @@ public:
     bool CloseAll();
     /// Asks about every page whose file changed on disk since it was opened, saved or reloaded.
     void CheckDiskChanges();
+    /// Asks for a file to open, the dialog starting on filter `filterIndex` (1 .. 7) in the
+    /// dialog folder; empty when cancelled. `chosenFilter` receives the filter in use at the end.
+    QString AskOpenFileName(int filterIndex, int *chosenFilter = nullptr);
     /// The File menu's document commands.
     void ActionFileOpenExecute();
     void ActionFileSaveExecute();

@@ -917,12 +917,7 @@ void Tfkivmain::CopyFromFile()
     TOvcTextFileEditorSyntax *editor = m_notebook->Editor(m_notebook->CurrentPage());
     if (!editor || editor->ReadOnly())
         return;
-    TFileQuestion question;
-    question.caption = QStringLiteral("Open");
-    question.folder = m_dialogFolder;
-    question.filters = OpenDialogFilters();
-    question.filterIndex = 1;
-    const QString path = Prompt().OpenFileName(question);
+    const QString path = AskOpenFileName(1);
     if (path.isEmpty())
         return;
     QByteArray data;
@@ -1057,36 +1052,21 @@ void Tfkivmain::ActionOutputMessagesExecute()
 
 void Tfkivmain::ActionViewBinaryFileExecute()
 {
-    TFileQuestion question;
-    question.caption = QStringLiteral("Open");
-    question.folder = m_dialogFolder;
-    question.filters = OpenDialogFilters();
-    question.filterIndex = 6;
-    const QString path = Prompt().OpenFileName(question);
+    const QString path = AskOpenFileName(6);
     if (!path.isEmpty())
         doopenreadonly(path, QFileInfo(path).fileName(), 'H');
 }
 
 void Tfkivmain::ActionViewCODExecute()
 {
-    TFileQuestion question;
-    question.caption = QStringLiteral("Open");
-    question.folder = m_dialogFolder;
-    question.filters = OpenDialogFilters();
-    question.filterIndex = 4;
-    const QString path = Prompt().OpenFileName(question);
+    const QString path = AskOpenFileName(4);
     if (!path.isEmpty())
         CodView(path);
 }
 
 void Tfkivmain::ActionViewCOFFExecute()
 {
-    TFileQuestion question;
-    question.caption = QStringLiteral("Open");
-    question.folder = m_dialogFolder;
-    question.filters = OpenDialogFilters();
-    question.filterIndex = 5;
-    const QString path = Prompt().OpenFileName(question);
+    const QString path = AskOpenFileName(5);
     if (!path.isEmpty())
         CoffView(path);
 }

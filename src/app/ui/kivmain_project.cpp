@@ -191,12 +191,7 @@ void Tfkivmain::ManualCreateProject()
 
 void Tfkivmain::ActionProjectOpenExecute()
 {
-    TFileQuestion question;
-    question.caption = QStringLiteral("Open");
-    question.folder = DialogFolder();
-    question.filters = OpenDialogFilters();
-    question.filterIndex = kProjectFilesFilter;
-    const QString path = Prompt().OpenFileName(question);
+    const QString path = AskOpenFileName(kProjectFilesFilter);
     if (!path.isEmpty())
         OpenProject(path);
 }
