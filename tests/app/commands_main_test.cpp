@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -587,6 +588,12 @@ TEST_F(CommandsMainTest, WindowCommandsWrapAndFocusTheView)
     EXPECT_EQ(main.Notebook()->CurrentPage(), 0);
     QTest::keyClick(Editor(), Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(main.Notebook()->CurrentPage(), 2);
+
+    // A focused tab hands the focus to its page's view at the next idle update.
+    main.Notebook()->tabBar()->setFocus();
+    ASSERT_TRUE(main.Notebook()->tabBar()->hasFocus());
+    main.IdleUpdate();
+    EXPECT_TRUE(Editor()->hasFocus());
 }
 
 TEST_F(CommandsMainTest, CopyFromFileAndPasteToFile)

@@ -41,6 +41,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <QTabBar>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -667,7 +668,9 @@ void Tfkivmain::IdleUpdate()
         return;
     const int current = m_notebook->CurrentPage();
     QWidget *view = m_notebook->View(current);
-    if (view && m_notebook->hasFocus() && view->isVisible() && view->isEnabled())
+    // A click on a page's tab leaves the focus on the container: hand it to the page's view.
+    const bool containerFocused = m_notebook->hasFocus() || m_notebook->tabBar()->hasFocus();
+    if (view && containerFocused && view->isVisible() && view->isEnabled())
         view->setFocus();
 
     TIdleState state;
