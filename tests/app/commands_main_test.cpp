@@ -352,7 +352,7 @@ TEST_F(CommandsMainTest, MenusComeInOrderWithTheirSubMenus)
     EXPECT_EQ(menu("MenuEditorColors"), QStringList({"Background", "Selection", "Comments", "Keywords",
                                                      "PreProcessor", "Text", "Brace Highlight"}));
     EXPECT_TRUE(menu("Options1").contains("E&ditor Colors"));
-    EXPECT_TRUE(menu("Debug1").contains("&Debug Windows"));
+    EXPECT_TRUE(menu("Debug1").contains("Debug &Windows"));
     // The support command is reached from the Help menu only.
     EXPECT_FALSE(menu("Tools1").contains("e-mail tech support"));
 }
@@ -403,6 +403,11 @@ TEST_F(CommandsMainTest, NoPagesDisablesThePageCommands)
                              "ActionEditCopy", "ActionEditCut", "ActionEditPaste", "ActionEditUndo",
                              "ActionEditGotoLine", "ActionFileSave", "ActionFileClose"})
         EXPECT_FALSE(Enabled(name)) << name;
+    EXPECT_FALSE(m_main->menuBar()->findChild<QMenu *>("MenuToggleBookmark")->isEnabled());
+    EXPECT_FALSE(m_main->menuBar()->findChild<QMenu *>("MenuGotoBookmark")->isEnabled());
+    ASSERT_GE(m_main->doopenfile(File("main.c"), 'R'), 0);
+    m_main->IdleUpdate();
+    EXPECT_TRUE(m_main->menuBar()->findChild<QMenu *>("MenuGotoBookmark")->isEnabled());
 }
 
 TEST_F(CommandsMainTest, ReadOnlyOutputViewCopiesButDoesNotChange)
@@ -626,6 +631,22 @@ TEST_F(CommandsMainTest, CopyFromFileAndPasteToFile)
     QTest::keyClick(Editor(), Qt::Key_W);
     EXPECT_EQ(ReadFile(W("word.h")), QByteArray("three"));
 
+    // A binary file, a folder and a trailing dot.
+    const QByteArray before = Editor()->DocumentBytes();
+    const TextPos caret = Editor()->CaretPos();
+    for (const QString &bad : {File("prog.elf", QByteArray("\x7f" "ELF\x02\x01\nabc\ndef\0\0ghi\n", 19)), W("")}) {
+        m_prompt.Queue(bad);
+        Command("ActionEditCopyFromFile")->trigger();
+        EXPECT_EQ(Editor()->DocumentBytes(), before) << bad.toStdString();
+        EXPECT_EQ(Editor()->CaretPos(), caret);
+    }
+    EXPECT_EQ(m_prompt.Messages().size(), 2);
+    m_prompt.ClearAsked();
+    Editor()->SetSelection(TextPos{1, 1}, TextPos{1, 6});
+    m_prompt.Queue(W("out."));
+    Command("ActionEditPasteToFile")->trigger();
+    EXPECT_EQ(ReadFile(W("out.c")), QByteArray("three"));
+
     // A file that cannot be read inserts nothing.
     m_prompt.Queue(W("missing.txt"));
     Command("ActionEditCopyFromFile")->trigger();
@@ -672,8 +693,7 @@ TEST_F(CommandsMainTest, ToolbarsStartFromTheDefaultsAndFollowTheToggles)
     EXPECT_TRUE(bars->Button("General Save")->isVisible());
     ASSERT_NE(bars->Button("General Save As"), nullptr);
     EXPECT_FALSE(bars->Button("General Save As")->isVisible());
-    EXPECT_EQ(bars->Button("Tools Device Editor"), nullptr);   // no icon, no button
-
+    
     main.IdleUpdate();
     EXPECT_TRUE(Command("ActionToolbarsEdit")->isChecked());
     Command("ActionToolbarsEdit")->trigger();
@@ -688,6 +708,15 @@ TEST_F(CommandsMainTest, ToolbarsStartFromTheDefaultsAndFollowTheToggles)
     ASSERT_EQ(captions.size(), 10);
     EXPECT_EQ(captions.constLast(), "Customize...");
     popup.reset();
+
+    // The Tools bar has no button shown by default: asking for it shows them.
+    ASSERT_NE(bars->Button("Tools Numeric Converter"), nullptr);
+    EXPECT_FALSE(bars->Button("Tools Numeric Converter")->isVisible());
+    Command("ActionToolbarsTools")->trigger();
+    EXPECT_TRUE(bars->IsToolbarVisible("Tools"));
+    EXPECT_TRUE(bars->Button("Tools Numeric Converter")->isVisible());
+    Command("ActionToolbarsTools")->trigger();
+    EXPECT_FALSE(bars->IsToolbarVisible("Tools"));
 
     // Visibility is kept in the settings file.
     main.close();

@@ -361,6 +361,7 @@ private:
     TToolbars *m_toolbars = nullptr;
     QList<QAction *> m_commands;
     QHash<QString, QAction *> m_commandIndex;
+    std::array<QMenu *, 2> m_bookmarkMenus{};   /// Toggle Bookmark, Goto Bookmark
     bool m_clipboardHasText = false;
 };
 

@@ -68,9 +68,12 @@ const char kToggleBookmark[] = "Toggle &Bookmark";
 const char kGotoBookmark[] = "&Goto Bookmark";
 const char kToolbarsMenu[] = "Toolba&rs";
 const char kInternet[] = "Inte&rnet";
-const char kDebugWindows[] = "&Debug Windows";
+const char kDebugWindows[] = "Debug &Windows";
 
 const QString kNotCompiled = QStringLiteral("Project must be compiled");
+
+// The largest file "Copy from file" inserts.
+constexpr qint64 kMaxInsertedFileSize = 32 * 1024 * 1024;
 
 // The menus in menu-bar order, with the objectNames of their QMenus.
 struct TMenuName {
@@ -349,21 +352,23 @@ const TCommand *Commands(int *count)
          .icon = "package-x-generic", .run = &M::ActionViewCOFFExecute},
 
         // Tools
-        {.name = "ActionToolsDeviceEditor", .category = kTools, .caption = "&Device Editor",
+        {.name = "ActionToolsDeviceEditor", .category = kTools, .caption = "&Device Editor", .icon = "accessories-text-editor",
          .run = &M::ActionToolsDeviceEditorExecute},
-        {.name = "ActionToolsDeviceSelector", .category = kTools, .caption = "D&evice Selector",
+        {.name = "ActionToolsDeviceSelector", .category = kTools, .caption = "D&evice Selector", .icon = "system-search",
          .run = &M::ActionToolsDeviceSelectorExecute},
-        {.name = "ActionToolsFileCompare", .category = kTools, .caption = "&File Compare"},
+        {.name = "ActionToolsFileCompare", .category = kTools, .caption = "&File Compare",
+         .icon = "x-office-document"},
         {.name = "ActionToolsNumericConverter", .category = kTools,
-         .caption = "&Numeric Converter", .run = &M::ActionToolsNumericConverterExecute},
+         .caption = "&Numeric Converter", .icon = "accessories-calculator", .run = &M::ActionToolsNumericConverterExecute},
         {.name = "ActionToolsSerialPortMonitor", .category = kTools,
-         .caption = "&Serial Port Monitor", .run = &M::ActionToolsSerialPortMonitorExecute},
-        {.name = "ActionToolsDisassembler", .category = kTools, .caption = "D&isassembler",
+         .caption = "&Serial Port Monitor", .icon = "utilities-terminal", .run = &M::ActionToolsSerialPortMonitorExecute},
+        {.name = "ActionToolsDisassembler", .category = kTools, .caption = "D&isassembler", .icon = "applications-system",
          .separatorBefore = true},
-        {.name = "ActionToolsExtractCalData", .category = kTools, .caption = "E&xtract Cal Data"},
-        {.name = "ActionToolsProgramChip", .category = kTools, .caption = "&Program Chip",
+        {.name = "ActionToolsExtractCalData", .category = kTools, .caption = "E&xtract Cal Data",
+         .icon = "applications-accessories"},
+        {.name = "ActionToolsProgramChip", .category = kTools, .caption = "&Program Chip", .icon = "drive-removable-media",
          .separatorBefore = true},
-        {.name = "ActionToolsProgramChip2", .category = kTools, .caption = "Pro&gram Chip2"},
+        {.name = "ActionToolsProgramChip2", .category = kTools, .caption = "Pro&gram Chip2", .icon = "media-flash"},
         {.name = "tool1action", .category = kTools, .caption = "&Tool1", .separatorBefore = true},
         {.name = "tool2action", .category = kTools, .caption = "T&ool2"},
         {.name = "tool3action", .category = kTools, .caption = "Too&l3"},
@@ -566,6 +571,8 @@ void Tfkivmain::CreateCommands()
     insertAfter(project, Command(QStringLiteral("ActionProjectOpen")), m_reopenProjects);
     for (QMenu *sub : submenus)
         sub->setObjectName(QStringLiteral("Menu") + sub->title().remove('&').remove(' '));
+    m_bookmarkMenus[0] = submenus.value(QString::fromLatin1(kEdit) + '/' + kToggleBookmark);
+    m_bookmarkMenus[1] = submenus.value(QString::fromLatin1(kEdit) + '/' + kGotoBookmark);
     // A menu shows its commands as they are at that moment.
     for (QMenu *menu : menuBar()->findChildren<QMenu *>())
         connect(menu, &QMenu::aboutToShow, this, &Tfkivmain::IdleUpdate);
@@ -693,6 +700,11 @@ void Tfkivmain::IdleUpdate()
                              "ActionEditMatchBraceExt", "ActionEditSelectAll", "ActionEditFind",
                              "ActionEditFindNext"})
         SetCommandEnabled(name, on.pageCommands);
+    // Bookmarks belong to a page.
+    for (QMenu *bookmarks : {m_bookmarkMenus[0], m_bookmarkMenus[1]}) {
+        if (bookmarks)
+            bookmarks->setEnabled(state.hasCurrentPage);
+    }
     SetCommandEnabled("ActionEditIndentSelection", on.indentSelection);
     SetCommandEnabled("ActionEditUndo", on.editorCommands);
     SetCommandEnabled("ActionEditReplace", on.editorCommands);
@@ -923,10 +935,26 @@ void Tfkivmain::CopyFromFile()
     const QString path = AskOpenFileName(1);
     if (path.isEmpty())
         return;
+    // Only a regular text file of a sensible size goes into the text: a device or pipe would
+    // never end, a binary file would be cut at its first NUL byte.
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        ShowError(QStringLiteral("Cannot insert ") + path + QStringLiteral(": not a file"));
+        return;
+    }
+    if (info.size() > kMaxInsertedFileSize) {
+        ShowError(QStringLiteral("Cannot insert ") + path + QStringLiteral(": the file is larger than ")
+                  + QString::number(kMaxInsertedFileSize / (1024 * 1024)) + QStringLiteral(" MB"));
+        return;
+    }
     QByteArray data;
     QString error;
     if (!ReadWholeFile(path, data, &error)) {
         ShowError(error);
+        return;
+    }
+    if (data.contains('\0')) {
+        ShowError(QStringLiteral("Cannot insert ") + path + QStringLiteral(": it is a binary file"));
         return;
     }
     const TTextFileFormat format = DetectTextFormat(data);
@@ -940,10 +968,13 @@ void Tfkivmain::CopyFromFile()
     const QString lineEnd = end == TLineEnd::leCrLf ? QStringLiteral("\r\n")
                             : end == TLineEnd::leCr ? QStringLiteral("\r")
                                                     : QStringLiteral("\n");
+    if (list.isEmpty())
+        return;
     // Each line goes in followed by a line break; the caret ends after the inserted lines.
     const TextPos caret = editor->CaretPos();
-    editor->insert(list.join(lineEnd) + (list.isEmpty() ? QString() : lineEnd));
-    editor->SetCaretPos(TextPos{caret.line + int(list.size()), list.isEmpty() ? caret.column : 1});
+    const int linesBefore = editor->LineCount();
+    editor->insert(list.join(lineEnd) + lineEnd);
+    editor->SetCaretPos(TextPos{caret.line + editor->LineCount() - linesBefore, 1});
 }
 
 void Tfkivmain::PasteToFile()
@@ -957,11 +988,10 @@ void Tfkivmain::PasteToFile()
     question.filters = OpenDialogFilters();
     question.filterIndex = 1;
     question.defaultSuffix = QStringLiteral("c");
-    QString path = Prompt().SaveFileName(question);
-    if (path.isEmpty())
+    const QString chosen = Prompt().SaveFileName(question);
+    if (chosen.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".c");
+    const QString path = WithDefaultExtension(chosen);
     TTextEncoding encoding = editor->FileFormat().encoding;
     const QByteArray bytes = FromUtf8(editor->SelectedText().toUtf8(), encoding);
     QString error;

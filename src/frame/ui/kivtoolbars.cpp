@@ -148,6 +148,14 @@ void TToolbars::SetToolbarVisible(bool visible, const QString &name)
     if (!bar)
         return;
     m_barVisible[name] = visible;
+    // A bar asked for whose buttons are all hidden shows them all, rather than nothing.
+    if (visible && !HasVisibleButton(bar)) {
+        for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
+            if (it.key().section(' ', 0, 0) == name)
+                it.value()->setVisible(true);
+        }
+        UpdateSeparators(bar);
+    }
     bar->setVisible(visible && HasVisibleButton(bar));
 }
 
