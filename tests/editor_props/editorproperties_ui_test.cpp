@@ -144,8 +144,9 @@ TEST_F(EditorPropertiesTest, DialogControlsAndCaptions)
         {"LMarginVisible", "Visible left margin"}, {"RMarginVisible", "Visible right margin"},
         {"LineNumVisible", "Show Line Numbers"}};
     for (const auto &[name, caption] : checks) {
-        if (QCheckBox *box = Child<QCheckBox>(dialog, name))
+        if (QCheckBox *box = Child<QCheckBox>(dialog, name)) {
             EXPECT_EQ(box->text(), QString::fromLatin1(caption));
+        }
     }
     EXPECT_EQ(Child<QLineEdit>(dialog, "TabSize")->toolTip(), QStringLiteral("Tab size"));
     EXPECT_EQ(Child<QLabel>(dialog, "FontSample")->text(), QStringLiteral("AaBbYyZz"));
