@@ -90,6 +90,8 @@ void Tfkivmain::CreateStatusBar()
         bar->addWidget(panel, 0);
     }
     m_panels[0]->setAlignment(Qt::AlignCenter);
+    // A click on panel 0 asks for a line to go to (eventFilter).
+    m_panels[0]->installEventFilter(this);
     LayoutStatusPanels();
 }
 

@@ -593,8 +593,6 @@ void Tfkivmain::CreateCommands()
     m_clipboardHasText = data && data->hasText();
     if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread()))
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &Tfkivmain::IdleUpdate);
-
-    m_panels[0]->installEventFilter(this);
 }
 
 void Tfkivmain::BuildToolbars()
