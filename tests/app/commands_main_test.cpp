@@ -25,13 +25,6 @@
 
 #include <ostream>
 
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-QT_END_NAMESPACE
-
 using namespace kiv;
 using kiv::test::ReadFile;
 using kiv::test::WriteFile;

@@ -8,6 +8,16 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <ostream>
+
+// Failed expectations print QStrings as quoted text.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
 namespace kiv::test {
 
 /// Writes `data` to `path`, creating missing folders; returns false on failure.

@@ -29,13 +29,6 @@
 
 #include <memory>
 
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
-
 namespace kiv::test {
 namespace {
 

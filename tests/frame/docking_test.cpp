@@ -6,6 +6,7 @@
 #include "uDockPanel.h"
 #include "uDockingLib.h"
 #include "uTabHost.h"
+#include "testfiles.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -16,13 +17,6 @@
 #include <gtest/gtest.h>
 
 using namespace kiv;
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace {
 

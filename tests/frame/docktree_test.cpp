@@ -1,6 +1,7 @@
 #include "uDockForm_model.h"
 #include "uDockTree.h"
 #include "uDockingLib_model.h"
+#include "testfiles.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -9,13 +10,6 @@
 #include <gtest/gtest.h>
 
 using namespace kiv;
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace {
 
