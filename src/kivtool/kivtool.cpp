@@ -24,6 +24,8 @@ QTextStream &Err()
 
 int VerbCompile(const QStringList &args);
 int VerbDevices(const QStringList &args);
+int VerbFind(const QStringList &args);
+int VerbReplace(const QStringList &args);
 
 namespace {
 
@@ -52,13 +54,21 @@ const TVerb kVerbs[] = {
     {"dirs", "dirs", "print the installation directories the IDE uses", &VerbDirs},
     {"compile", "compile PATH.pjt", "compile a project with the selected edition", &VerbCompile},
     {"devices", "devices [--kinds 0,1,3] [NAME]", "list device names, or print one device record", &VerbDevices},
+    {"find", "find [--case] [--word] PATTERN PATH...", "print the lines that hold PATTERN as file:line:text", &VerbFind},
+    {"replace", "replace [--case] [--word] PATTERN REPLACEMENT FILE...", "replace PATTERN in files, keeping encodings and line ends", &VerbReplace},
 };
 
 void PrintHelp()
 {
     Out() << "usage: kivtool VERB [ARGS...]\n\nverbs:\n";
-    for (const TVerb &verb : kVerbs)
-        Out() << "  " << QString::fromLatin1(verb.usage).leftJustified(36) << verb.summary << '\n';
+    for (const TVerb &verb : kVerbs) {
+        const QString usage = QString::fromLatin1(verb.usage);
+        // A long usage gets its own line.
+        if (usage.size() >= 36)
+            Out() << "  " << usage << '\n' << QString(38, QLatin1Char(' ')) << verb.summary << '\n';
+        else
+            Out() << "  " << usage.leftJustified(36) << verb.summary << '\n';
+    }
 }
 
 }  // namespace

@@ -356,8 +356,7 @@ TEST_F(CommandsMainTest, CommandsOfMissingPartsStayDisabled)
     ASSERT_GE(main.doopenfile(File("main.c"), 'R'), 0);
     main.IdleUpdate();
     for (const char *name : {"ActionFilePrint", "ActionFilePrinterSetup", "wizardaction",
-                             "sxwizardaction", "ActionProjectFindText", "ActionEditFind",
-                             "ActionEditReplace", "ActionEditFindNext", "toolbarsaction", "Action68",
+                             "sxwizardaction", "toolbarsaction", "Action68",
                              "Action69", "ActionViewDataSheet", "ActionViewFuses",
                              "ActionViewInterrupts", "ActionToolsFileCompare",
                              "ActionToolsDisassembler", "ActionToolsProgramChip", "tool1action",
@@ -368,13 +367,17 @@ TEST_F(CommandsMainTest, CommandsOfMissingPartsStayDisabled)
                              "ActionEditSelectAll", "ActionEditGotoLine", "EditorProperties",
                              "fileformatsaction", "Action70", "ActionCompile", "ActionViewBinaryFile",
                              "ActionToolsDeviceEditor", "Action100", "Action108", "ActionDbgHelp",
-                             "ActionHelpAbout", "Action117"})
+                             "ActionHelpAbout", "Action117", "ActionProjectFindText",
+                             "ActionEditFind", "ActionEditReplace", "ActionEditFindNext"})
         EXPECT_TRUE(Enabled(name)) << name;
     // Parts that appear later enable their commands.
     main.PrintFiles = [](const QStringList &) {};
     main.CodDump = [](const QString &, const QString &, const QString &, QString *) { return true; };
+    main.LaunchUserTool = [](int, const QString &, const QString &) {};
     EXPECT_TRUE(Enabled("ActionProjectPrintAll"));
     EXPECT_TRUE(Enabled("ActionViewCOD"));
+    EXPECT_TRUE(Enabled("tool1action"));
+    EXPECT_TRUE(Enabled("tool3action"));
 }
 
 TEST_F(CommandsMainTest, CoffViewIsListedOnlyWithTheCoffTool)

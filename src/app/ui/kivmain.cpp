@@ -63,6 +63,7 @@ void Tfkivmain::FormCreate()
     TraceMilestone(QStringLiteral("MG"));
     CreateDocking();
     CreateOutput();
+    CreateFind();
     // No pages yet: the commands that need one start disabled.
     UpdateCommandGroups(0);
 

@@ -21,6 +21,7 @@ class TDbgForm;
 class TDockArea;
 class TDockingLib;
 class TErrorListModel;
+class TFindParts;
 class THexViewer;
 class TKivNotebook;
 class TOutputForm;
@@ -28,6 +29,8 @@ class TOutputParts;
 class TOvcTextFileEditorSyntax;
 class TToolbars;
 struct TCommand;
+struct TFindOptions;
+struct TFindRequest;
 struct TextPos;
 
 /// The main window: menu bar, page area, four-panel status bar, and the start-up and
@@ -257,6 +260,33 @@ public:
     /// Writes the selection of the current editor to a chosen file.
     void PasteToFile();
 
+    // --- finding, replacing and the editor's context menu (kivmain_find.cpp) ----------------
+    /// The find and replace dialogs and the search state.
+    TFindParts *FindParts() const { return m_find; }
+    /// Finds `text` in the current page (direction -1 backward, 0 from the start, 1 forward),
+    /// selects it and remembers the search for "Next"; true when found (no message).
+    bool FindInPage(const QString &text, bool matchCase, int direction);
+    /// "Next" (F3): repeats the last find, or the last replace on an editable editor; true when
+    /// something was found (no message).
+    bool FindNext();
+    /// Replaces in the current editor with the replace option set `options` (TSearchOption);
+    /// true when something was found or replaced.
+    bool ReplaceInPage(const QString &text, const QString &replacement, int options);
+    /// Lists every line of the current page that holds `text` in the find results.
+    void FindAllInPage(const QString &text, bool matchCase, int direction);
+    /// Searches files off the interface thread with a progress window that can cancel it, and
+    /// lists the matches in the find results, the summary last.
+    void FindInFiles(const TFindOptions &options, const TFindRequest &request);
+    /// "Replace in Project": replaces in every file of the project; open pages change in their
+    /// editors (undoable), other files on disk. Reports what changed and what could not.
+    void ReplaceInProject(const TFindOptions &options, const QString &replacement);
+    /// The editor context menu `PopupMenu1` for a right click at `globalPos`; nullptr with no
+    /// page open.
+    QMenu *EditorPopupMenu(const QPoint &globalPos);
+    /// Starts user tool 1 .. 3 with the project's object file and base (both empty without a
+    /// project). Unset while the tool launch is not built, which keeps Tool1 .. Tool3 disabled.
+    std::function<void(int tool, const QString &objectFile, const QString &base)> LaunchUserTool;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -328,6 +358,13 @@ private:
     void CreateCompile();
     void CreateOutput();
     void CloseHelp();
+    void CreateFind();
+    void ActionEditFindExecute();
+    void ActionEditReplaceExecute();
+    void ActionEditFindNextExecute() { FindNext(); }
+    void ActionProjectFindTextExecute();
+    void ActionToolExecute(int n);
+    void ShowFindResults(qint64 found);
     bool ProjectCompiled();
     void DocumentsChanged(int mode);
     void ShowCaret(QWidget *view, const TextPos &pos);
@@ -352,6 +389,7 @@ private:
     TKivNotebook *m_notebook = nullptr;
     TCompileParts *m_compile = nullptr;
     TOutputParts *m_output = nullptr;
+    TFindParts *m_find = nullptr;
     bool m_checkingDisk = false;
     TCurrentProject m_project;
     TDockArea *m_dockArea = nullptr;

@@ -175,7 +175,8 @@ const TCommand *Commands(int *count)
         {.name = kPrintAll, .category = kProject, .caption = "Prin&t All files",
          .icon = "document-print", .run = &M::PrintAllFiles},
         {.name = "ActionProjectFindText", .category = kProject,
-         .caption = "&Find text in project", .icon = "system-search"},
+         .caption = "&Find text in project", .icon = "system-search",
+         .run = &M::ActionProjectFindTextExecute},
         {.name = "ActionProjectIncludeDirs", .category = kProject, .caption = "&Include Dirs...",
          .icon = "preferences-system", .run = &M::EditProjectIncludeDirs},
         {.name = "ActionProjectClose", .category = kProject, .caption = "&Close Project",
@@ -198,11 +199,11 @@ const TCommand *Commands(int *count)
         {.name = "ActionEditPasteToFile", .category = kEdit, .caption = "Pa&ste to file",
          .icon = "document-export|document-save-as", .group = 2, .run = &M::PasteToFile},
         {.name = "ActionEditFind", .category = kEdit, .caption = "&Find", .shortcuts = "Ctrl+F",
-         .icon = "edit-find", .separatorBefore = true},
+         .icon = "edit-find", .run = &M::ActionEditFindExecute, .separatorBefore = true},
         {.name = "ActionEditReplace", .category = kEdit, .caption = "&Replace",
-         .shortcuts = "Ctrl+R", .icon = "edit-find-replace"},
+         .shortcuts = "Ctrl+R", .icon = "edit-find-replace", .run = &M::ActionEditReplaceExecute},
         {.name = "ActionEditFindNext", .category = kEdit, .caption = "&Next", .shortcuts = "F3",
-         .icon = "edit-find-next|go-down"},
+         .icon = "edit-find-next|go-down", .run = &M::ActionEditFindNextExecute},
         {.name = "ActionEditMatchBrace", .category = kEdit, .caption = "&Match Brace",
          .shortcuts = "Ctrl+]", .icon = "go-jump", .run = &M::ActionEditMatchBraceExecute,
          .separatorBefore = true},
@@ -369,9 +370,12 @@ const TCommand *Commands(int *count)
         {.name = "ActionToolsProgramChip", .category = kTools, .caption = "&Program Chip", .icon = "drive-removable-media",
          .separatorBefore = true},
         {.name = "ActionToolsProgramChip2", .category = kTools, .caption = "Pro&gram Chip2", .icon = "media-flash"},
-        {.name = "tool1action", .category = kTools, .caption = "&Tool1", .separatorBefore = true},
-        {.name = "tool2action", .category = kTools, .caption = "T&ool2"},
-        {.name = "tool3action", .category = kTools, .caption = "Too&l3"},
+        {.name = "tool1action", .category = kTools, .caption = "&Tool1",
+         .runWith = &M::ActionToolExecute, .argument = 1, .separatorBefore = true},
+        {.name = "tool2action", .category = kTools, .caption = "T&ool2",
+         .runWith = &M::ActionToolExecute, .argument = 2},
+        {.name = "tool3action", .category = kTools, .caption = "Too&l3",
+         .runWith = &M::ActionToolExecute, .argument = 3},
         {.name = "Action100", .category = kTools, .submenu = kInternet,
          .caption = "&Check for S/W updates", .runWith = &M::ActionWebPageExecute,
          .argument = 100, .separatorBefore = true},
@@ -584,6 +588,8 @@ void Tfkivmain::CreateCommands()
     Command(QStringLiteral("ActionViewCOFF"))->setVisible(QFileInfo(InstallDir() + "vyncoff").isFile());
     SetCommandEnabled(kPrintAll, true);
     SetCommandEnabled(kViewCod, true);
+    for (const char *name : {"tool1action", "tool2action", "tool3action"})
+        SetCommandEnabled(name, true);
 
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
         const QMimeData *data = QApplication::clipboard()->mimeData();
@@ -651,6 +657,8 @@ bool Tfkivmain::CommandAvailable(const QAction *action) const
         return bool(CodDump);
     if (name == QLatin1String(kEnableDebugger))
         return bool(StartDebugSession);
+    if (name.startsWith(QLatin1String("tool")) && name.endsWith(QLatin1String("action")))
+        return bool(LaunchUserTool);
     return true;
 }
 
@@ -721,6 +729,8 @@ void Tfkivmain::IdleUpdate()
     Command(QStringLiteral("ActionOrderOpenFiles"))->setChecked(m_environment.OrderFiles);
     SetCommandEnabled(kPrintAll, true);
     SetCommandEnabled(kViewCod, true);
+    for (const char *name : {"tool1action", "tool2action", "tool3action"})
+        SetCommandEnabled(name, true);
 }
 
 void Tfkivmain::UpdateCommandGroups(int mode)

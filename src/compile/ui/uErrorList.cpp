@@ -28,7 +28,24 @@ TOutputList::TOutputList(QWidget *parent)
 void TOutputList::AppendLine(const QString &text)
 {
     addItem(text);
-    m_scrollWidth = std::max(m_scrollWidth, fontMetrics().horizontalAdvance(text) + kTextMargin);
+    // Measuring shapes the whole text, which costs more than adding the line. An ASCII line
+    // whose characters' own advances add up to clearly less than the widest line so far cannot
+    // be the widest, and is not measured: that spares most lines of a long list.
+    if (m_advances[0] < 0) {
+        const QFontMetrics metrics = fontMetrics();
+        for (int c = 0; c < 128; ++c)
+            m_advances[c] = metrics.horizontalAdvance(QChar(c));
+    }
+    qint64 estimate = 0;
+    for (const QChar c : text) {
+        if (c.unicode() >= 128) {
+            estimate = -1;
+            break;
+        }
+        estimate += m_advances[c.unicode()];
+    }
+    if (estimate < 0 || estimate + estimate / 8 + kTextMargin > m_scrollWidth)
+        m_scrollWidth = std::max(m_scrollWidth, fontMetrics().horizontalAdvance(text) + kTextMargin);
 }
 
 void TOutputList::ClearLines()
@@ -49,6 +66,7 @@ void TOutputList::changeEvent(QEvent *event)
     if (event->type() != QEvent::FontChange)
         return;
     m_scrollWidth = 0;
+    m_advances[0] = -1;
     for (int row = 0; row < count(); ++row)
         m_scrollWidth = std::max(m_scrollWidth,
                                  fontMetrics().horizontalAdvance(item(row)->text()) + kTextMargin);

@@ -2,6 +2,7 @@
 
 #include <QListWidget>
 
+#include <array>
 #include <functional>
 
 namespace kiv {
@@ -39,6 +40,8 @@ protected:
 
 private:
     int m_scrollWidth = 0;
+    /// Advances of the ASCII characters in the list's font; [0] < 0 until measured.
+    std::array<int, 128> m_advances{-1};
 };
 
 /// The compiler's messages: the lines of the last error file (a TErrorListModel) and the selected

@@ -10,6 +10,10 @@ TFindResultsList::TFindResultsList(QWidget *parent)
     : TOutputList(parent)
 {
     setObjectName(QStringLiteral("FindResultsList"));
+    // A search of files can list many thousands of lines: they are laid out a batch at a time
+    // while the window goes on working.
+    setLayoutMode(QListView::Batched);
+    setBatchSize(500);
     connect(this, &QListWidget::itemDoubleClicked, this, [this] { GoToSelected(); });
 }
 
