@@ -18,7 +18,7 @@ struct SubjectCase {
 const SubjectCase kSubjects[] = {
     {"5.112", false, "KIV Support for 5.112"},
     {"5.112", true, "KIV Support for 5.112{?}"},
-    {"PCM 5.112", false, "KIV Support for PCM5.112"},
+    {"QOR 5.112", false, "KIV Support for QOR5.112"},
     {" V 4.1  b\t7\r\n", true, "KIV Support for V4.1b7{?}"},
     {"", false, "KIV Support for "},
     {"", true, "KIV Support for {?}"},

@@ -99,8 +99,8 @@ TEST(SupportDialog, ButtonOpensMailAndCloses)
         const char *subject;
     };
     const Case cases[] = {
-        {"PCM 5.112", false, "KIV Support for PCM5.112"},
-        {"PCM 5.112", true, "KIV Support for PCM5.112{?}"},
+        {"QOR 5.112", false, "KIV Support for QOR5.112"},
+        {"QOR 5.112", true, "KIV Support for QOR5.112{?}"},
         {" 4.1 & #2 ", true, "KIV Support for 4.1&#2{?}"},
     };
     for (const Case &c : cases) {
@@ -184,7 +184,7 @@ TEST(SupportDialog, EntryPointRunsTheDialogForTheVersion)
 
 TEST(AboutBox, ShowsProgramCompilerAndLibraryVersions)
 {
-    Tfkivabout dialog(QStringLiteral("PCM"), QStringLiteral("5.112"));
+    Tfkivabout dialog(QStringLiteral("QOR"), QStringLiteral("5.112"));
     EXPECT_EQ(dialog.objectName(), "fkivabout");
     auto text = [&dialog](const char *name) {
         auto *label = dialog.findChild<QLabel *>(QLatin1String(name));
@@ -193,7 +193,7 @@ TEST(AboutBox, ShowsProgramCompilerAndLibraryVersions)
     EXPECT_EQ(text("ProductName"), "KIV C Compiler IDE");
     EXPECT_EQ(text("Title"), "VYN C");
     EXPECT_EQ(text("Version"), "Version " + ProgramVersion());
-    EXPECT_EQ(text("Compiler"), "Compiler: PCM, version 5.112");
+    EXPECT_EQ(text("Compiler"), "Compiler: QOR, version 5.112");
     EXPECT_TRUE(text("Libraries").contains(QLatin1String(qVersion())));
     EXPECT_TRUE(text("Libraries").contains(QLatin1String(QSCINTILLA_VERSION_STR)));
     Shot(dialog, QStringLiteral("kivabout.png"));
@@ -220,7 +220,7 @@ TEST(AboutBox, CompilerLineOnlyForWhatIsGiven)
         {"PCH", "", "Compiler: PCH"},
         {"", "5.112", "Compiler: 5.112"},
         // A version text is shown as text, never as markup.
-        {"PCM", "<b>5</b>", "Compiler: PCM, version <b>5</b>"},
+        {"QOR", "<b>5</b>", "Compiler: QOR, version <b>5</b>"},
     };
     for (const Case &c : cases) {
         Tfkivabout dialog(QString::fromUtf8(c.edition), QString::fromUtf8(c.version));
