@@ -26,6 +26,8 @@ int VerbCompile(const QStringList &args);
 int VerbDevices(const QStringList &args);
 int VerbFind(const QStringList &args);
 int VerbReplace(const QStringList &args);
+int VerbDisasm(const QStringList &args);
+int VerbCompare(const QStringList &args);
 
 namespace {
 
@@ -56,6 +58,8 @@ const TVerb kVerbs[] = {
     {"devices", "devices [--kinds 0,1,3] [NAME]", "list device names, or print one device record", &VerbDevices},
     {"find", "find [--case] [--word] PATTERN PATH...", "print the lines that hold PATTERN as file:line:text", &VerbFind},
     {"replace", "replace [--case] [--word] PATTERN REPLACEMENT FILE...", "replace PATTERN in files, keeping encodings and line ends", &VerbReplace},
+    {"disasm", "disasm --family 12|14|16|24 IN.hex [OUT]", "disassemble a HEX file (--labels, --numbers, --binary, --inhx16)", &VerbDisasm},
+    {"compare", "compare [--ignore-case] FILE1 FILE2", "line differences in diff's normal form; exit 0 same, 1 different", &VerbCompare},
 };
 
 void PrintHelp()

@@ -358,15 +358,16 @@ TEST_F(CommandsMainTest, CommandsOfMissingPartsStayDisabled)
     for (const char *name : {"ActionFilePrint", "ActionFilePrinterSetup", "wizardaction",
                              "sxwizardaction", "toolbarsaction", "Action68",
                              "Action69", "ActionViewDataSheet", "ActionViewFuses",
-                             "ActionViewInterrupts", "ActionToolsFileCompare",
-                             "ActionToolsDisassembler", "ActionToolsProgramChip", "tool1action",
+                             "ActionViewInterrupts",
+                             "ActionToolsProgramChip", "tool1action",
                              "ActionDbgRun", "ActionDebugBreaks", "ActionProjectPrintAll",
                              "ActionViewCOD", "ActionDbgEnable"})
         EXPECT_FALSE(Enabled(name)) << name;
     for (const char *name : {"ActionFileNew", "ActionFileOpen", "ActionFileSave", "Action20",
                              "ActionEditSelectAll", "ActionEditGotoLine", "EditorProperties",
                              "fileformatsaction", "Action70", "ActionCompile", "ActionViewBinaryFile",
-                             "ActionToolsDeviceEditor", "Action100", "Action108", "ActionDbgHelp",
+                             "ActionToolsDeviceEditor", "ActionToolsDisassembler", "ActionToolsFileCompare",
+                             "Action100", "Action108", "ActionDbgHelp",
                              "ActionHelpAbout", "Action117", "ActionProjectFindText",
                              "ActionEditFind", "ActionEditReplace", "ActionEditFindNext"})
         EXPECT_TRUE(Enabled(name)) << name;

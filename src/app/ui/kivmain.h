@@ -336,6 +336,8 @@ private:
     void ActionToolsDeviceSelectorExecute();
     void ActionToolsNumericConverterExecute();
     void ActionToolsSerialPortMonitorExecute();
+    void ActionToolsDisassemblerExecute();
+    void ActionToolsFileCompareExecute();
     void ActionWebPageExecute(int n);
     void ActionTechnicalSupportExecute();
     void ActionDbgEnableExecute();

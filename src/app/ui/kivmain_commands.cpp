@@ -8,6 +8,8 @@
 #include "hexviewer.h"
 #include "kivabout.h"
 #include "kivcommands_model.h"
+#include "kivdasm.h"
+#include "kivfcd.h"
 #include "kivini.h"
 #include "kivmain.h"
 #include "kivmain_compile.h"
@@ -358,13 +360,13 @@ const TCommand *Commands(int *count)
         {.name = "ActionToolsDeviceSelector", .category = kTools, .caption = "D&evice Selector", .icon = "system-search",
          .run = &M::ActionToolsDeviceSelectorExecute},
         {.name = "ActionToolsFileCompare", .category = kTools, .caption = "&File Compare",
-         .icon = "x-office-document"},
+         .icon = "x-office-document", .run = &M::ActionToolsFileCompareExecute},
         {.name = "ActionToolsNumericConverter", .category = kTools,
          .caption = "&Numeric Converter", .icon = "accessories-calculator", .run = &M::ActionToolsNumericConverterExecute},
         {.name = "ActionToolsSerialPortMonitor", .category = kTools,
          .caption = "&Serial Port Monitor", .icon = "utilities-terminal", .run = &M::ActionToolsSerialPortMonitorExecute},
         {.name = "ActionToolsDisassembler", .category = kTools, .caption = "D&isassembler", .icon = "applications-system",
-         .separatorBefore = true},
+         .run = &M::ActionToolsDisassemblerExecute, .separatorBefore = true},
         {.name = "ActionToolsExtractCalData", .category = kTools, .caption = "E&xtract Cal Data",
          .icon = "applications-accessories"},
         {.name = "ActionToolsProgramChip", .category = kTools, .caption = "&Program Chip", .icon = "drive-removable-media",
@@ -1145,6 +1147,39 @@ void Tfkivmain::ActionToolsNumericConverterExecute()
 void Tfkivmain::ActionToolsSerialPortMonitorExecute()
 {
     StartProgram(TelmDir() + QStringLiteral("telm"), {});
+}
+
+void Tfkivmain::ActionToolsDisassemblerExecute()
+{
+    const QString listing = ShowDisassemblerDialog(
+        this, [this](const QString &topic) { m_output->Help.ShowHelpTopic(topic); });
+    if (listing.isEmpty())
+        return;
+    // A listing already open is shown again with the new run's text.
+    const int page = FindPage(listing);
+    if (page >= 0) {
+        m_notebook->SetCurrentPage(page);
+        ReloadPage(page);
+    } else {
+        doopenfile(listing, QLatin1Char('T'));
+    }
+}
+
+void Tfkivmain::ActionToolsFileCompareExecute()
+{
+    QString result;
+    if (ShowCompareDialog(this, &result) != Tfkivfcd::kYes || result.isEmpty())
+        return;
+    // The result shows as a compare page; one already open is made current and read again.
+    int page = FindPage(result);
+    if (page >= 0) {
+        m_notebook->SetCurrentPage(page);
+        ReloadPage(page);
+    } else {
+        page = doopenfile(result, QLatin1Char('D'));
+    }
+    if (page >= 0)
+        InstallChangeNavigation(m_notebook->Editor(page));
 }
 
 void Tfkivmain::ActionWebPageExecute(int n)
