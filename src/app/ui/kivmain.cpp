@@ -64,6 +64,7 @@ void Tfkivmain::FormCreate()
     CreateDocking();
     CreateOutput();
     CreateFind();
+    CreatePrint();
     // No pages yet: the commands that need one start disabled.
     UpdateCommandGroups(0);
 

@@ -13,6 +13,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QPrinter;
 
 namespace kiv {
 
@@ -22,6 +23,8 @@ class TDockArea;
 class TDockingLib;
 class TErrorListModel;
 class TFindParts;
+class TFPrintFile;
+class TPrintParts;
 class THexViewer;
 class TKivNotebook;
 class TOutputForm;
@@ -287,6 +290,18 @@ public:
     /// project). Unset while the tool launch is not built, which keeps Tool1 .. Tool3 disabled.
     std::function<void(int tool, const QString &objectFile, const QString &base)> LaunchUserTool;
 
+    // --- printing (kivmain_print.cpp) -------------------------------------------------------
+    /// The printer every print goes to; its set-up lasts the session.
+    QPrinter *Printer() const;
+    /// "Print" of an editor page (a list view's title carries the date), of a hex viewer page,
+    /// and "Print All files" of a project: the "Print File" dialog on the page or the files.
+    void PrintEditorPage(TOvcTextFileEditorSyntax *editor);
+    void PrintViewerPage(THexViewer *viewer);
+    void PrintFileList(const QStringList &paths);
+    /// Runs a "Print File" dialog in place of showing it modally (tests drive the dialog);
+    /// returns its result.
+    std::function<int(TFPrintFile &)> ExecPrintDialog;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -367,6 +382,10 @@ private:
     void ActionProjectFindTextExecute();
     void ActionToolExecute(int n);
     void ShowFindResults(qint64 found);
+    void CreatePrint();
+    int RunPrintDialog(TFPrintFile &dialog);
+    void ActionFilePrintExecute();
+    void ActionFilePrinterSetupExecute();
     bool ProjectCompiled();
     void DocumentsChanged(int mode);
     void ShowCaret(QWidget *view, const TextPos &pos);
@@ -392,6 +411,7 @@ private:
     TCompileParts *m_compile = nullptr;
     TOutputParts *m_output = nullptr;
     TFindParts *m_find = nullptr;
+    TPrintParts *m_print = nullptr;
     bool m_checkingDisk = false;
     TCurrentProject m_project;
     TDockArea *m_dockArea = nullptr;
