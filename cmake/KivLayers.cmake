@@ -9,7 +9,7 @@
 #   - a window library may also use the window-free library of its own subsystem.
 # A new subsystem joins by its name in KIV_LAYERS, which is also what adds it to the build.
 
-set(KIV_LAYERS "base" "devices,editor,frame,viewers" "compile,wizard,debugger" "app")
+set(KIV_LAYERS "base,fileformats" "devices,editor,frame,viewers" "compile,wizard,debugger" "app")
 
 # Adds src/<sub> and src/<sub>/ui of every subsystem that has a CMakeLists.txt.
 function(kiv_add_subsystems)
