@@ -110,6 +110,7 @@ struct TSymbol {
     bool used = false;
     bool addressTaken = false;
     std::string asmName;             /// label in the assembly
+    TSymbol *alias = nullptr;        /// #bit on a variable: the variable
 };
 
 enum class TOp {

@@ -2750,6 +2750,11 @@ void TCodeGen::TImpl::LayoutFrames()
 {
     for (auto &[s, place] : frameOffsets)
         s->address = place.first->frameBase + place.second;
+    // #bit names for bits of variables follow their variable.
+    for (TSymbol *s : prog.globals) {
+        if (s->alias)
+            s->address = s->alias->address + s->bit / 8, s->bit %= 8;
+    }
 }
 
 int TCodeGen::TImpl::PageBits() const

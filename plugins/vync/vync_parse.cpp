@@ -1101,6 +1101,7 @@ void TParser::Directive()
         bool ok = false;
         std::int64_t address = 0;
         int bit = -1;
+        TSymbol *aliasOf = nullptr;
         if (name == "bit" && args[i].kind == TTok::Number && args[i].isFloat) {
             // "6.1" reads as one number.
             const std::string &text = args[i].text;
@@ -1112,7 +1113,20 @@ void TParser::Directive()
             bit = static_cast<int>(b);
             ++i;
         } else {
-            address = value(i, &ok);
+            TSymbol *aliased = nullptr;
+            if (name == "bit" && args[i].kind == TTok::Ident) {
+                TEntry *target = Lookup(args[i].text);
+                if (target && target->symbol && target->symbol->storage == TStorage::Global && !target->symbol->fixed &&
+                    target->symbol->type->IsInteger() && target->symbol->type->kind != TTypeKind::Bit)
+                    aliased = target->symbol;
+            }
+            if (aliased) {
+                ++i;
+                ok = true;
+                aliasOf = aliased;
+            } else {
+                address = value(i, &ok);
+            }
             if (ok && name == "bit") {
                 if (i + 1 < args.size() && args[i].Is(".") && args[i + 1].kind == TTok::Number) {
                     bit = static_cast<int>(args[i + 1].value);
@@ -1151,6 +1165,11 @@ void TParser::Directive()
         s->address = static_cast<int>(address);
         s->bit = bit;
         s->fixed = true;
+        s->alias = aliasOf;
+        if (aliasOf && bit >= 8 * aliasOf->type->Size()) {
+            m_messages.Error(vmDirectiveArgs, at, "Bit " + std::to_string(bit) + " is outside " + aliasOf->name);
+            return;
+        }
         s->asmName = varName;
         m_program.globals.push_back(s);
         TEntry entry;
@@ -1609,6 +1628,13 @@ TExpr *TParser::ConditionalExpr()
         type = m_program.types.Void();
     else
         type = Common(a, b);
+    if (!type) {
+        // Two numbers: the smallest type that holds both.
+        const TType *ta = LiteralType(a->value, nullptr), *tb = LiteralType(b->value, nullptr);
+        type = ta->width >= tb->width ? ta : tb;
+        if (ta->isSigned || tb->isSigned)
+            type = m_program.types.Int(type->width, true);
+    }
     if (type && type->kind != TTypeKind::Void) {
         a = Convert(a, type);
         b = Convert(b, type);
