@@ -3212,7 +3212,7 @@ bool TCodeGen::TImpl::PlaceCode()
 {
     const int pageSize = tgt.pageSize;
     const int total = std::min(tgt.programWords, tgt.pages * pageSize);
-    int cursor = isrUnit ? 4 + UnitWords(isrUnit, true) : 1;
+    int cursor = isrUnit ? 4 + UnitWords(isrUnit, true) : UnitWords(resetUnit, true);
     if (resetUnit)
         resetUnit->address = 0, resetUnit->page = 0;
     if (isrUnit)
@@ -3256,7 +3256,8 @@ std::string TCodeGen::TImpl::Render()
 {
     std::ostringstream out;
     out << "; Written by vync from " << msgs.FileName(0) << "\n";
-    out << "\tlist\tp=" << tgt.gpName << "\n";
+    // Numbers without a prefix are decimal (gpasm's own default is hexadecimal).
+    out << "\tlist\tp=" << tgt.gpName << ", r=dec\n";
     out << "\terrorlevel\t-302, -306\n";
     out << "\t.file\t\"" << msgs.FileName(0) << "\"\n";
     out << "INDF\tequ\t0x00\nPCL\tequ\t0x02\nSTATUS\tequ\t0x03\nFSR\tequ\t0x04\nPCLATH\tequ\t0x0A\nINTCON\tequ\t0x0B\n";

@@ -223,19 +223,19 @@ void main() {
 }
 )",
          {{"sum", 780 + 80}, {"last", 39}}},
-        {"enhanced core: banks, arithmetic, tables", "PIC16F1827", R"(
+        {"enhanced core: banks, arithmetic, tables", "PIC16F1825", R"(
 int8 bank0[60]; int8 far[70]; int32 x = 123456; int16 y; signed int16 z = -77;
 const int8 tbl[4] = {10, 20, 30, 40};
 int8 r;
 void main() {
    int8 i;
    for (i = 0; i < 70; i++) far[i] = i;
-   y = far[69] * 100 + tbl[i & 3];
+   y = (int16)far[69] * 100 + tbl[i & 3];
    x = x * 3 / 7 + z;
    r = far[3] < far[4];
 }
 )",
-         {{"y", 6910}, {"x", 123456 * 3 / 7 - 77}, {"r", 1}}},
+         {{"y", 6930}, {"x", 123456 * 3 / 7 - 77}, {"r", 1}}},
         {"interrupt from timer 0", "PIC16F877A", R"(
 #byte INTCON = 0x0B
 #byte OPTION_REG = 0x81

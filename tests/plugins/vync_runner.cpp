@@ -35,7 +35,7 @@ namespace {
 void WriteDevices(const std::string &path)
 {
     // Two parts with the fuses the programs use: the classic PIC16F877A and the enhanced
-    // PIC16F1827 (two configuration words).
+    // PIC16F1827 and PIC16F1825 (two configuration words).
     TDevicesDatWriter writer;
     const QStringList names = {"NOWDT", "WDT", "HS", "XT", "NOLVP", "LVP", "NOPROTECT", "PUT", "NOPUT", "INTRC_IO"};
     writer.SetFuseNames(names);
@@ -60,6 +60,8 @@ void WriteDevices(const std::string &path)
     add("PIC16F1827", {{"NOWDT", 0x0018, 0x0000, 1}, {"WDT", 0x0018, 0x0018, 1}, {"HS", 0x0007, 0x0002, 1},
                        {"XT", 0x0007, 0x0001, 1}, {"INTRC_IO", 0x0007, 0x0004, 1}, {"NOLVP", 0x2000, 0x0000, 2},
                        {"LVP", 0x2000, 0x2000, 2}});
+    add("PIC16F1825", {{"NOWDT", 0x0018, 0x0000, 1}, {"WDT", 0x0018, 0x0018, 1}, {"HS", 0x0007, 0x0002, 1},
+                       {"INTRC_IO", 0x0007, 0x0004, 1}, {"NOLVP", 0x2000, 0x0000, 2}, {"LVP", 0x2000, 0x2000, 2}});
     add("PIC16F628A", {{"NOWDT", 0x0004, 0x0000, 1}, {"NOLVP", 0x0080, 0x0000, 1}, {"INTRC_IO", 0x0013, 0x0010, 1}});
     writer.Save(QString::fromStdString(path));
 }
@@ -148,7 +150,7 @@ TRunResult TVyncRunner::Run(const std::string &source, long cycles)
     r.report = outcome.program;
     std::ofstream(dir + "/prog.asm", std::ios::binary) << outcome.assembly;
     std::string out;
-    if (Shell("cd '" + dir + "' && gpasm -c -g -o prog.o prog.asm && gplink -q -c -m -o prog.hex prog.o", &out) != 0) {
+    if (Shell("cd '" + dir + "' && gpasm -c -g -o prog.o prog.asm && gplink -c -m -o prog.hex prog.o", &out) != 0) {
         r.messages += out;
         return r;
     }
