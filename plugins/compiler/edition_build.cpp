@@ -1,5 +1,7 @@
 #include "edition_build.h"
 
+#include "edition_state.h"
+
 #include "call_tree.h"
 #include "compiler_abi.h"
 #include "gputils_reports.h"
@@ -25,13 +27,6 @@ std::string Lower(std::string s)
 {
     for (char &c : s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string Upper(std::string s)
-{
-    for (char &c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -128,44 +123,6 @@ const TBuildMessage *TCompileResult::FirstError() const
     return nullptr;
 }
 
-// Everything one compile works with.
-struct TEditionBuild::TState {
-    TCompileRequest request;
-    TCompileResult result;
-    TSourceCache sources;
-
-    fs::path mainFile;
-    fs::path folder;
-    std::string base;              // folder + name, without extension
-    std::string objectExtension;   // lower case, without the dot
-    std::string listExtension;
-    std::vector<std::string> includeDirs;
-    std::vector<std::string> defines;
-
-    std::vector<std::string> projectFiles;   // main file, then every include, absolute
-    long lineCount = 0;
-
-    std::string processorName;     // "16f877a" as gputils names it
-    TCore core = TCore::Unknown;
-    std::string linkerScriptPath;
-
-    std::string Output(const std::string &extension) const { return base + "." + extension; }
-    std::string Object() const { return base + ".o"; }
-    // Names relative to the project folder, where the tools run: gpasm names its sections
-    // and gplink its messages after them. "./" keeps a name starting with "-" from reading as
-    // an option.
-    std::string Relative(const std::string &extension) const
-    {
-        return "./" + fs::path(base).filename().string() + "." + extension;
-    }
-    // "16f877a" -> "PIC16F877A"
-    std::string DisplayProcessor() const
-    {
-        return "PIC" + Upper(processorName.starts_with("pic") ? processorName.substr(3) : processorName);
-    }
-    bool HasErrors() const { return result.FirstError() != nullptr; }
-};
-
 TEditionBuild::TEditionBuild(const TEditionInfo &edition, TStatusSink status)
     : m_edition(edition), m_status(std::move(status))
 {
@@ -231,7 +188,7 @@ void TEditionBuild::Compile(TState &state)
     }
 
     // Output files of an earlier compile must not pass for this compile's results.
-    for (const char *extension : {"err", "sym", "tre", "sta", "map", "cod", "cof", "o", "d"})
+    for (const char *extension : {"err", "sym", "tre", "sta", "map", "cod", "cof", "o", "d", "$$$", "vrp"})
         RemoveFile(state.Output(extension));
     RemoveFile(state.Output(state.objectExtension));
     RemoveFile(state.Output(state.listExtension));
@@ -260,16 +217,22 @@ void TEditionBuild::Compile(TState &state)
     }
 
     const std::string extension = Lower(state.mainFile.extension().string());
-    if (extension == ".c" || extension == ".h") {
-        AddError(state, mnCSource, mainLine,
-                 "This edition builds assembly sources; C needs the C compiler, which is not part of "
-                 "this edition yet");
+    if (extension == ".c") {
+        if (m_edition.core == TCore::Bit14) {
+            CompileC(state);
+        } else {
+            // The C compiler builds the 14-bit parts; the 14-bit edition runs it.
+            const TEditionInfo *c = EditionForCore(TCore::Bit14);
+            AddError(state, mnCSource, mainLine,
+                     "The " + std::string(CoreName(m_edition.core)) + " edition " + m_edition.code +
+                         " builds assembly sources; C is built by the 14-bit edition - Try " +
+                         std::string(c ? c->code : "QOR"));
+        }
         return;
     }
     if (extension != ".asm" && extension != ".s" && extension != ".src") {
         AddError(state, mnUnsupportedSource, mainLine,
-                 "The main file is not an assembly source (.asm, .s or .src); this edition builds "
-                 "assembly sources");
+                 "The main file is neither a C source (.c) nor an assembly source (.asm, .s or .src)");
         return;
     }
 
@@ -669,6 +632,10 @@ void TEditionBuild::Finish(TState &state)
     if (!keepScratch) {
         RemoveFile(state.Object());
         RemoveFile(state.Output("d"));
+        if (state.isC) {
+            RemoveFile(state.AssemblyFile());
+            RemoveFile(state.Output("vrp"));
+        }
     }
     if (state.HasErrors()) {
         // A failed compile leaves no program behind that could pass for its result.
@@ -684,7 +651,8 @@ void TEditionBuild::Finish(TState &state)
         std::uint8_t code;
     } kOutputs[] = {{state.objectExtension, csObjectFile}, {state.listExtension, csListFile},
                     {"map", csMapFile},   {"cod", csCodFile},          {"cof", csCoffFile},
-                    {"sym", csSymbolFile}, {"tre", csCallTreeFile},    {"sta", csStatisticsFile}};
+                    {"sym", csSymbolFile}, {"tre", csCallTreeFile},    {"sta", csStatisticsFile},
+                    {"$$$", csScratchFile}};
     if (!state.base.empty()) {
         for (const auto &output : kOutputs) {
             const std::string path = state.Output(output.extension);

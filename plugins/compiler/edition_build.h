@@ -63,6 +63,12 @@ private:
     bool CheckProcessor(TState &state);
     bool Link(TState &state);
     void WriteReports(TState &state);
+    // C main files: vync writes the assembly, gpasm and gplink build it (edition_c.cpp).
+    void CompileC(TState &state);
+    bool RunCCompiler(TState &state);
+    bool AssembleC(TState &state);
+    void WriteCList(TState &state);
+    void WriteCReports(TState &state);
     void Finish(TState &state);
 
     void AddError(TState &state, int number, TMessageLocation where, std::string text);

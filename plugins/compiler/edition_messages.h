@@ -15,13 +15,14 @@ namespace kiv::compiler {
 enum TMessageNumber : int {
     // Errors of the edition itself.
     mnMainFileMissing = 1,     /// the main file does not exist or can not be read
-    mnCSource = 2,             /// a C main file: C needs the C compiler
+    mnCSource = 2,             /// a C main file for an edition without C ("- Try QOR")
     mnWrongCore = 3,           /// the processor belongs to another edition's core ("- Try CODE")
     mnUnsupportedSource = 4,   /// a main file that is neither assembly nor C
     mnToolFailed = 5,          /// gpasm, gplink or gpvo could not be started or did not finish
     mnBadArgument = 6,         /// an argument of COMPILE is too long or malformed
     mnNoProcessor = 7,         /// the source selects no processor
     mnWriteFailed = 8,         /// an output file could not be written
+    mnCCompiler = 9,           /// the C compiler vync is missing, failed, or wrote assembly gpasm rejects
     // Assembler errors (gpasm), grouped.
     mnUnknownOpcode = 10,
     mnUndefinedSymbol = 11,

@@ -138,37 +138,31 @@ TCompileOutcome CompileC(const TCompileOptions &options)
     return out;
 }
 
-std::string ReportText(const TCompileOutcome &o)
+TReport MakeReport(const TCompileOutcome &o)
 {
-    std::string s = "vync\t1\n";
-    s += "part\t" + o.part + "\n";
-    s += "lines\t" + std::to_string(o.lines) + "\n";
-    for (const std::string &f : o.files)
-        s += "file\t" + f + "\n";
-    for (const TMessage &m : o.messages.All()) {
-        s += std::string("message\t") + (m.isError ? "E" : "W") + "\t" + std::to_string(m.number) + "\t" +
-             Clean(o.messages.FileName(m.where.file)) + "\t" + std::to_string(m.where.line) + "\t" +
-             std::to_string(m.where.column) + "\t" + std::to_string(m.where.endColumn) + "\t" + Clean(m.text) + "\n";
-    }
+    TReport r;
+    r.part = o.part;
+    r.lines = o.lines;
+    r.files = o.files;
+    for (const TMessage &m : o.messages.All())
+        r.messages.push_back({m.isError, m.number, o.messages.FileName(m.where.file), m.where.line, m.where.column,
+                              m.where.endColumn, m.text});
     const TProgramReport &p = o.program;
-    for (const auto &v : p.variables) {
-        s += "var\t" + v.name + "\t" + v.label + "\t" + v.type + "\t" + v.function + "\t" + std::to_string(v.address) +
-             "\t" + std::to_string(v.bit) + "\t" + std::to_string(v.size) + "\t" + (v.overlaid ? "1" : "0") + "\n";
-    }
-    for (const auto &r : p.routines) {
-        std::string calls;
-        for (const std::string &c : r.calls)
-            calls += (calls.empty() ? "" : ",") + c;
-        s += "routine\t" + r.name + "\t" + r.label + "\t" + (r.runtime ? "1" : "0") + "\t" + r.interrupt + "\t" +
-             std::to_string(r.address) + "\t" + std::to_string(r.words) + "\t" + std::to_string(r.frameBase) + "\t" +
-             std::to_string(r.frameSize) + "\t" + std::to_string(r.depth) + "\t" + calls + "\n";
+    for (const auto &v : p.variables)
+        r.variables.push_back({v.name, v.label, v.type, v.function, v.address, v.bit, v.size, v.overlaid});
+    for (const auto &t : p.routines) {
+        r.routines.push_back({t.name, t.label, t.runtime, t.interrupt, t.address, t.words, t.frameBase, t.frameSize,
+                              t.depth, t.calls});
     }
     for (const auto &t : p.tables)
-        s += "table\t" + t.name + "\t" + t.label + "\t" + std::to_string(t.address) + "\t" + std::to_string(t.words) + "\n";
-    s += "rom\t" + std::to_string(p.romUsed) + "\t" + std::to_string(p.romSize) + "\n";
-    s += "ram\t" + std::to_string(p.ramUsed) + "\t" + std::to_string(p.ramSize) + "\n";
-    s += "stack\t" + std::to_string(p.stackUsed) + "\t" + std::to_string(p.stackSize) + "\n";
-    return s;
+        r.tables.push_back({t.name, t.label, t.address, t.words});
+    r.romUsed = p.romUsed;
+    r.romSize = p.romSize;
+    r.ramUsed = p.ramUsed;
+    r.ramSize = p.ramSize;
+    r.stackUsed = p.stackUsed;
+    r.stackSize = p.stackSize;
+    return r;
 }
 
 }  // namespace kiv::vync

@@ -6,6 +6,7 @@
 
 #include "vync_diag.h"
 #include "vync_gen.h"
+#include "vync_report.h"
 
 #include <string>
 #include <utility>
@@ -33,8 +34,8 @@ struct TCompileOutcome {
 
 TCompileOutcome CompileC(const TCompileOptions &options);
 
-/// The report file's text: one record per line, fields separated by tabs.
-std::string ReportText(const TCompileOutcome &outcome);
+/// The report of the compile, for the report file (vync_report.h).
+TReport MakeReport(const TCompileOutcome &outcome);
 
 /// One message as a message line: *** Error 60 "file" Line 3(5,8): text
 std::string MessageLine(const TMessages &messages, const TMessage &message);

@@ -25,13 +25,6 @@ std::string Lower(std::string s)
     return s;
 }
 
-std::string Upper(std::string s)
-{
-    for (char &c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 constexpr int kStatus = 0x03;
 constexpr int kIndf = 0x00;
 constexpr int kPcl = 0x02;
@@ -1592,8 +1585,7 @@ struct TCodeGen::TImpl {
             } else {
                 ApplyInPlace(e->binop, work, rhs);
             }
-            if (loc.kind == TLoc::Indirect && (HasCall(value)))
-                ;   // the pointer temp stays valid: it lives in this frame
+            // An indirect target's pointer temp stays valid across calls: it lives in this frame.
             TVal back = work;
             back.size = std::min(work.size, n);
             if (t->kind == TTypeKind::Bit) {
@@ -3456,6 +3448,9 @@ std::string TCodeGen::TImpl::Render()
 
 void TCodeGen::TImpl::FillReport()
 {
+    report.variables.clear();
+    report.routines.clear();
+    report.tables.clear();
     report.part = tgt.name;
     report.stackSize = tgt.stackDepth;
     std::vector<TSymbol *> statics;

@@ -108,12 +108,21 @@ int main(int argc, char **argv)
     TCompileOutcome outcome = CompileC(options);
     for (const TMessage &m : outcome.messages.All())
         std::cout << MessageLine(outcome.messages, m) << "\n";
-    if (!reportFile.empty() && !WriteFile(reportFile, ReportText(outcome))) {
+    if (!reportFile.empty() && !WriteFile(reportFile, ReportText(MakeReport(outcome)))) {
         std::cerr << "vync: can not write " << reportFile << "\n";
         return 1;
     }
     if (!outcome.ok)
         return 1;
+    {
+        // The assembly file never replaces a file of the user's.
+        std::ifstream existing(output, std::ios::binary);
+        std::string first;
+        if (existing && std::getline(existing, first) && first.rfind("; Written by vync", 0) != 0) {
+            std::cerr << "vync: " << output << " exists and was not written by vync; name the assembly file with -o\n";
+            return 1;
+        }
+    }
     if (!WriteFile(output, outcome.assembly)) {
         std::cerr << "vync: can not write " << output << "\n";
         return 1;

@@ -469,31 +469,140 @@ TEST_F(EditionLibraryTest, EachEditionBuildsOnlyItsCore)
     }
 }
 
-TEST_F(EditionLibraryTest, CFileIsRejectedClearlyWithoutOutputs)
+TEST_F(EditionLibraryTest, CFileOnAnEditionWithoutCNamesTheCEdition)
+{
+    for (const char *code : {"QEL", "QAN"}) {
+        SCOPED_TRACE(code);
+        TEditionLibrary edition(code);
+        ASSERT_TRUE(edition.IsLoaded()) << edition.LoadError();
+        TCompileArgs args;
+        args.mainFile = Write("main.c", "#device PIC16F877A\n\nvoid main() {\n\n}\n");
+        const TCompileOutcome out = edition.Compile(args);
+        EXPECT_NE(out.result, 0);
+        const std::vector<std::string> err = ErrorLines("main");
+        ASSERT_EQ(err.size(), 2u);
+        EXPECT_TRUE(err[0].starts_with("*** Error 2 ")) << err[0];
+        EXPECT_TRUE(err[0].ends_with("- Try QOR")) << "the IDE switches to the edition named after - Try";
+        EXPECT_EQ(Navigate(err[0]).file, args.mainFile);
+        EXPECT_EQ(out.LineTotal(), 0);
+        const QStringList files = QDir(m_dir.path()).entryList(QDir::Files);
+        EXPECT_EQ(files, QStringList({"main.c", "main.err"})) << "no output is faked";
+    }
+}
+
+// A C project: the main file includes a header of the project.
+const char kCMain[] = R"(#include "defs.h"
+int8 count;
+int16 total;
+void add(int8 k) {
+   total += k;
+}
+void main() {
+   int8 i;
+   for (i = 0; i < LIMIT; i++) {
+      count++;
+      add(i);
+   }
+}
+)";
+
+TEST_F(EditionLibraryTest, CProgramBuildsWithEveryOutputFile)
+{
+    TEditionLibrary qor("QOR");
+    ASSERT_TRUE(qor.IsLoaded()) << qor.LoadError();
+    Write("defs.h", "#device PIC16F877A\n#define LIMIT 5\n");
+    TCompileArgs args;
+    args.mainFile = Write("prog.c", kCMain);
+    const TCompileOutcome out = qor.Compile(args);
+    ASSERT_EQ(out.result, 0) << out.errorMessage << "\n" << ReadFile(Path("prog.err")).toStdString();
+    EXPECT_EQ(out.processorId, 0x877A);
+    EXPECT_EQ(out.lastMessage, -1);
+    for (const char *extension : {"hex", "cod", "cof", "lst", "map", "err", "sym", "tre", "sta"})
+        EXPECT_TRUE(Exists(QStringLiteral("prog.") + extension)) << extension;
+    for (const char *extension : {"o", "$$$", "vrp"})
+        EXPECT_FALSE(Exists(QStringLiteral("prog.") + extension)) << "scratch file " << extension << " is removed";
+    EXPECT_EQ(ErrorLines("prog").front(), "0 Errors, 0 Warnings");
+
+    // The debug file names the C source: its line table points into prog.c.
+    EXPECT_TRUE(ReadFile(Path("prog.cof")).contains(QByteArray::fromStdString(args.mainFile)));
+
+    const std::vector<std::string> sym = Lines(ReadFile(Path("prog.sym")));
+    const auto has = [](const std::vector<std::string> &lines, const std::string &start, const std::string &part) {
+        return std::any_of(lines.begin(), lines.end(), [&](const std::string &l) {
+            return l.starts_with(start) && l.find(part) != std::string::npos;
+        });
+    };
+    EXPECT_TRUE(has(sym, "0", "int16             total")) << "RAM symbols carry their C type";
+    EXPECT_TRUE(has(sym, "0", "add.k")) << "a parameter is named after its function";
+    const auto projectFiles = std::find(sym.begin(), sym.end(), "Project Files:");
+    ASSERT_NE(projectFiles, sym.end());
+    ASSERT_LT(projectFiles + 2, sym.end());
+    EXPECT_EQ(*(projectFiles + 1), "    " + args.mainFile);
+    EXPECT_EQ(*(projectFiles + 2), "    " + Path("defs.h").toStdString());
+    EXPECT_TRUE(has(sym, "    Debug/COFF:", "prog.cof"));
+
+    const std::vector<std::string> tree = Lines(ReadFile(Path("prog.tre")));
+    const auto mainLine = std::find_if(tree.begin(), tree.end(), [](const std::string &l) { return l.starts_with("   main "); });
+    ASSERT_NE(mainLine, tree.end()) << ReadFile(Path("prog.tre")).toStdString();
+    ASSERT_LT(mainLine + 1, tree.end());
+    EXPECT_TRUE((mainLine + 1)->starts_with("      add ")) << *(mainLine + 1);
+
+    EXPECT_TRUE(ReadFile(Path("prog.sta")).contains("ROM used: "));
+    // The list file shows each C line before the instructions written for it.
+    const std::vector<std::string> list = Lines(ReadFile(Path("prog.lst")));
+    const auto countLine = std::find_if(list.begin(), list.end(), [](const std::string &l) {
+        return l.find("10:") != std::string::npos && l.find("count++;") != std::string::npos;
+    });
+    ASSERT_NE(countLine, list.end());
+    ASSERT_LT(countLine + 1, list.end());
+    EXPECT_TRUE(std::isxdigit(static_cast<unsigned char>((*(countLine + 1))[0]))) << *(countLine + 1);
+
+    for (int code : {csObjectFile, csSymbolFile, csCallTreeFile, csStatisticsFile, csListFile, csCodFile, csCoffFile,
+                     csRomPercent, csRamPercent})
+        EXPECT_TRUE(out.Reported(code)) << "code " << code;
+    EXPECT_FALSE(out.Reported(csScratchFile));
+    EXPECT_EQ(out.LineTotal(), 13 + 2) << "the lines of the main file and its header";
+}
+
+TEST_F(EditionLibraryTest, CErrorsAreListedEachOnItsLine)
 {
     TEditionLibrary qor("QOR");
     ASSERT_TRUE(qor.IsLoaded()) << qor.LoadError();
     TCompileArgs args;
-    args.mainFile = Write("main.c", "#include <16F877A.h>\n\nvoid main() {\n\n}\n");
+    args.mainFile = Write("bad.c", "#device PIC16F877A\nint8 a;\nvoid main() {\n   a = missing + 1;\n   a = 2\n   a = 3;\n}\n");
+    args.errorFormat = efAllErrors | efWarnings;
     const TCompileOutcome out = qor.Compile(args);
     EXPECT_NE(out.result, 0);
-    const std::vector<std::string> err = ErrorLines("main");
-    ASSERT_EQ(err.size(), 2u);
-    EXPECT_TRUE(err[0].starts_with("*** Error 2 ")) << err[0];
-    EXPECT_NE(err[0].find("assembly"), std::string::npos);
-    EXPECT_NE(err[0].find("C compiler"), std::string::npos);
-    EXPECT_EQ(Navigate(err[0]).file, args.mainFile);
+    const std::vector<std::string> err = ErrorLines("bad");
+    ASSERT_GE(err.size(), 3u) << ReadFile(Path("bad.err")).toStdString();
+    const TNavigation first = Navigate(err[0]);
+    ASSERT_TRUE(first.isMessageLine) << err[0];
+    EXPECT_EQ(first.file, args.mainFile);
+    EXPECT_EQ(first.line, 4);
+    EXPECT_EQ(Selected(args.mainFile, first), "missing") << err[0];
+    const TNavigation second = Navigate(err[1]);
+    ASSERT_TRUE(second.isMessageLine) << err[1];
+    EXPECT_TRUE(second.line == 5 || second.line == 6) << err[1];
     EXPECT_EQ(out.errorFile, args.mainFile);
-    EXPECT_EQ(out.errorLine, 1);
-    std::string line2;
-    for (const TStatusReport &report : out.reports) {
-        if (report.code == csLine2)
-            line2 = report.text;
-    }
-    EXPECT_EQ(line2, "Compilation failed.") << "the status window must not read as a finished compile";
-    EXPECT_EQ(out.LineTotal(), 0);
-    const QStringList files = QDir(m_dir.path()).entryList(QDir::Files);
-    EXPECT_EQ(files, QStringList({"main.c", "main.err"})) << "no output is faked";
+    EXPECT_EQ(out.errorLine, 4);
+    EXPECT_GE(out.lastMessage, 40) << "the C compiler's own message numbers";
+    for (const char *extension : {"hex", "cod", "cof", "sym", "$$$"})
+        EXPECT_FALSE(Exists(QStringLiteral("bad.") + extension)) << extension;
+}
+
+TEST_F(EditionLibraryTest, CScratchFilesAndInCircuitOption)
+{
+    TEditionLibrary qor("QOR");
+    ASSERT_TRUE(qor.IsLoaded()) << qor.LoadError();
+    TCompileArgs args;
+    args.mainFile = Write("icdc.c", "#device PIC16F877A\nint8 a;\nvoid main() {\n   a = 1;\n}\n");
+    args.options = coInCircuitDebugger | coKeepScratch;
+    const TCompileOutcome out = qor.Compile(args);
+    ASSERT_EQ(out.result, 0) << out.errorMessage;
+    EXPECT_TRUE(ReadFile(Path("icdc.sym")).contains("\n    ICD Provisions: Yes"));
+    EXPECT_TRUE(Exists("icdc.$$$")) << "the assembly the C compiler wrote";
+    EXPECT_TRUE(out.Reported(csScratchFile));
+    EXPECT_TRUE(ReadFile(Path("icdc.$$$")).startsWith("; Written by vync"));
 }
 
 TEST_F(EditionLibraryTest, UnusableMainFilesGiveOneErrorLine)
