@@ -57,13 +57,8 @@ enum TMessageNumber : int {
     // Warnings.
     vmwUnusedValue = 210,        /// code has no effect
     vmwTruncated = 211,          /// a constant does not fit the type it is assigned to
-    vmwUnreachable = 212,        /// code can never run
-    vmwCondAlwaysSame = 213,     /// condition always true or always false
     vmwDirectiveIgnored = 214,   /// a directive that this compiler accepts and ignores
-    vmwNoReturn = 215,           /// a function with a value falls off its end
     vmwUserWarning = 216,        /// the source's own #warning
-    vmwUnusedVariable = 217,     /// a variable that is never used
-    vmwStackDepth = 218,         /// calls nested to the hardware stack's limit
 };
 
 /// Where a message points: 1-based line and character columns, endColumn just after the last
