@@ -28,6 +28,8 @@ int VerbFind(const QStringList &args);
 int VerbReplace(const QStringList &args);
 int VerbDisasm(const QStringList &args);
 int VerbCompare(const QStringList &args);
+int VerbFuses(const QStringList &args);
+int VerbAdc(const QStringList &args);
 
 namespace {
 
@@ -60,6 +62,8 @@ const TVerb kVerbs[] = {
     {"replace", "replace [--case] [--word] PATTERN REPLACEMENT FILE...", "replace PATTERN in files, keeping encodings and line ends", &VerbReplace},
     {"disasm", "disasm --family 12|14|16|24 IN.hex [OUT]", "disassemble a HEX file (--labels, --numbers, --binary, --inhx16)", &VerbDisasm},
     {"compare", "compare [--ignore-case] FILE1 FILE2", "line differences in diff's normal form; exit 0 same, 1 different", &VerbCompare},
+    {"fuses", "fuses NAME", "print the fuse groups the wizard offers for a device", &VerbFuses},
+    {"adc", "adc NAME", "print the analog options the wizard offers for a device", &VerbAdc},
 };
 
 void PrintHelp()

@@ -406,11 +406,11 @@ TEST(DeviceDatabaseBuilderTest, NameTableAndEntryLimits)
     EXPECT_TRUE(lines[0].endsWith('\r'));
 }
 
-TEST(DeviceDatabaseBuilderTest, PairsThatLoseAHalfAreLeftOutWhole)
+TEST(DeviceDatabaseBuilderTest, GroupsGoInWholeOrNotAtAll)
 {
-    // Long names fill the header's two blocks: the 40 pairs both devices use get their names
-    // first; of the 20 pairs only the first device uses, some "NO" halves still fit without
-    // their other half. A pair with only one named half is left out whole.
+    // Long names fill the header's two blocks: the 40 pairs both devices use get their names;
+    // of the 20 pairs only the first device uses, some fit whole and the rest are left out
+    // whole: no group is ever offered with one of its names missing.
     auto name = [](int n) { return QStringLiteral("SETTING_LONG_NAME_%1").arg(n, 3, 10, QLatin1Char('0')); };
     auto pairs = [&](int count) {
         QList<TFuseSetting> fuses;
@@ -432,8 +432,11 @@ TEST(DeviceDatabaseBuilderTest, PairsThatLoseAHalfAreLeftOutWhole)
         halves += on != off;
     }
     EXPECT_GE(complete, 40);
-    EXPECT_GT(halves, 0);
+    EXPECT_LT(complete, 60);
+    EXPECT_EQ(halves, 0);
     EXPECT_EQ(builder.Counts().entriesWithoutName, 2 * (60 - complete));
+    EXPECT_EQ(builder.Counts().groupsLeftOut, 60 - complete);
+    EXPECT_EQ(builder.Counts().devicesWithGroupsLeftOut, 1);
     auto written = [](const DeviceRecord &r) {
         int count = 0;
         while (count < kMaxFuseEntry && FuseMask(r, uint8_t(count + 1)) != 0)
@@ -442,4 +445,30 @@ TEST(DeviceDatabaseBuilderTest, PairsThatLoseAHalfAreLeftOutWhole)
     };
     EXPECT_EQ(written(builder.Records()[0]), 2 * complete);
     EXPECT_EQ(written(builder.Records()[1]), 80);
+    EXPECT_TRUE(builder.Details().join('\n').contains("device PIC18F0: " + QString::number(60 - complete)
+                                                       + " fuse groups do not fit"));
+}
+
+TEST(DeviceDatabaseBuilderTest, ADeviceMissingAFewNamesIsCompletedBeforeWiderGroups)
+{
+    // Many devices share a group of long, rare names; one device lacks only two short names of a
+    // four-setting group. With the table nearly full, the one device is completed first.
+    auto group = [](const QString &base, const QStringList &options) {
+        TFuseSetting s;
+        for (int n = 0; n < options.size(); ++n)
+            s.choices << TFuseChoice{options[n], 0x0600, uint16_t(n << 9), 1, base, options[n], {}};
+        return s;
+    };
+    TDeviceDatabaseBuilder builder;
+    QList<TFuseSetting> filler;
+    for (int n = 0; n < 110; ++n)
+        filler << Pair(QStringLiteral("FILLER_%1").arg(n, 3, 10, QLatin1Char('0')), uint16_t(1u << (n % 8)), 1 + n % 50);
+    for (int d = 0; d < 5; ++d)
+        builder.AddDevice(Draft(QStringLiteral("PIC18F%1").arg(d), dkPic18, filler));
+    builder.AddDevice(Draft("PIC16F877A", dkPic14, {group("WRT", {"NOWRT", "WRT_256", "WRT_1FOURTH", "WRT_HALF"})}));
+    builder.Build();
+    for (const char *n : {"NOWRT", "WRT_256", "WRT_1FOURTH", "WRT_HALF"})
+        EXPECT_TRUE(builder.FuseNames().contains(n)) << n;
+    EXPECT_EQ(builder.Records()[0].name(), "PIC16F877A");
+    EXPECT_EQ(FuseMask(builder.Records()[0], 4), 0x0600);
 }

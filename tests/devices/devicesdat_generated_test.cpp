@@ -3,6 +3,9 @@
 
 #include "devgen.h"
 
+#include "cupadc.h"
+#include "fuseselection_model.h"
+
 #include "pc_chipr.h"
 #include "pc_int.h"
 
@@ -143,6 +146,10 @@ TEST_F(GeneratedDataTest, Pic16F877A)
     EXPECT_TRUE(HasGroup(groups, {"CPD", "NOCPD"}));
     EXPECT_TRUE(HasGroup(groups, {"DEBUG", "NODEBUG"}));
     EXPECT_TRUE(HasGroup(groups, {"LP", "XT", "HS", "RC"}));
+    // Every group whole: write protection offers all four of its settings.
+    EXPECT_TRUE(HasGroup(groups, {"NOWRT", "WRT_256", "WRT_1FOURTH", "WRT_HALF"}));
+    for (const TGroup &g : groups)
+        EXPECT_GE(g.names.size(), 2) << g.names.join(' ').toStdString();
     // The fuse that an all-ones configuration word selects is the default of each group.
     for (int entry = 1; entry <= 50; ++entry) {
         if (FuseName(FuseNameIndex(r, uint8_t(entry))) == "WDT") {
@@ -226,7 +233,108 @@ TEST_F(GeneratedDataTest, EveryFuseNameAndInterruptKeywordIsDescribed)
             EXPECT_TRUE(keywords.contains(InterruptNameIn(letter, n))) << InterruptNameIn(letter, n).toStdString();
 }
 
+namespace {
+
+QStringList Ids(const QList<TAnalogOption> &options)
+{
+    QStringList ids;
+    for (const TAnalogOption &o : options)
+        ids << o.identifier;
+    return ids;
+}
+
+}  // namespace
+
+TEST_F(GeneratedDataTest, AnalogOptionsOfTheGeneratedOptionFile)
+{
+    const QString kht = kGenerated + QStringLiteral("/KIV.HT");
+    const TAnalogOptions mid = ReadAnalogOptions(Find("PIC16F877A"), kht);
+    EXPECT_EQ(Ids(mid.clocks).value(0), "ADC_OFF");
+    EXPECT_TRUE(Ids(mid.clocks).contains("ADC_CLOCK_DIV_32"));
+    EXPECT_EQ(mid.clocks.value(mid.selectedClock).identifier, "ADC_CLOCK_INTERNAL");
+    EXPECT_EQ(Ids(mid.ports).mid(0, 2), (QStringList{"NO_ANALOGS", "ALL_ANALOG"}));
+    EXPECT_TRUE(Ids(mid.ports).contains("AN0_AN1_AN3"));
+    EXPECT_EQ(mid.checkOptionCount, 0);
+
+    const TAnalogOptions pic18 = ReadAnalogOptions(Find("PIC18F452"), kht);
+    EXPECT_FALSE(pic18.clocks.isEmpty());
+    EXPECT_GE(pic18.ports.size(), 10);
+
+    const TAnalogOptions k = ReadAnalogOptions(Find("PIC18F4520"), kht);
+    EXPECT_EQ(k.acquisitions.size(), 8);
+    EXPECT_EQ(Ids(k.ranges), (QStringList{"VSS_VDD", "VSS_VREF", "VREF_VDD", "VREF_VREF"}));
+
+    const DeviceRecord enhanced = Find("PIC16F1937");
+    EXPECT_EQ(enhanced.adcChannels(), 14);
+    const TAnalogOptions e = ReadAnalogOptions(enhanced, kht);
+    EXPECT_EQ(e.checkOptionCount, 14);
+    EXPECT_EQ(e.checkCaptions.value(0), "A0 (AN0)");
+
+    const DeviceRecord baseline = Find("PIC12F508");
+    EXPECT_EQ(baseline.adcChannels(), 0);
+    EXPECT_TRUE(ReadAnalogOptions(baseline, kht).IsEmpty());
+
+    // Every device with a converter gets clock and port options; none without gets any.
+    int withOptions = 0;
+    ForEachDevice([&](const DeviceRecord &r) {
+        const TAnalogOptions o = ReadAnalogOptions(r, kht);
+        if (r.adcChannels() == 0) {
+            EXPECT_TRUE(o.IsEmpty()) << r.name().toStdString();
+            return true;
+        }
+        ++withOptions;
+        EXPECT_GE(o.clocks.size(), 2) << r.name().toStdString();
+        EXPECT_FALSE(o.ports.isEmpty()) << r.name().toStdString();
+        for (const TAnalogOption &p : o.ports)
+            EXPECT_LE(p.identifier.size(), kMaxAnalogIdentifier) << r.name().toStdString();
+        return true;
+    }, kAllKinds);
+    EXPECT_GE(withOptions, 500);
+}
+
+TEST_F(GeneratedDataTest, FuseFrameOfThe877AOffersItsGroups)
+{
+    const DeviceRecord r = Find("PIC16F877A");
+    FuseNameTable names;
+    LoadFuseNames(names);
+    TFuseFrameModel frame;
+    frame.Build(r, names, TDescriptionFile(kGenerated + QStringLiteral("/fuses.txt")));
+    frame.SelectDefaults(r, names);
+    const QStringList choices = frame.ChoiceNames();
+    for (const char *name : {"HS", "PUT", "BROWNOUT", "LVP", "CPD", "PROTECT", "WRT_256", "WRT_HALF", "NOWRT"})
+        EXPECT_TRUE(choices.contains(name)) << name;
+    EXPECT_FALSE(choices.contains("WDT"));   // the Timers page writes the watchdog fuses
+    EXPECT_EQ(frame.SelectedFuses(), "RC, NOPUT, BROWNOUT, LVP, NOCPD, NOWRT, NODEBUG, NOPROTECT");
+}
+
 #if defined(KIV_KIVTOOL)
+TEST_F(GeneratedDataTest, KivtoolPrintsFuseGroupsAndAnalogOptions)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(KIV_KIVTOOL), {"fuses", "--file", DevicesDat(), "--descriptions",
+                                             kGenerated + "/fuses.txt", "PIC16F877A"});
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    EXPECT_EQ(tool.exitCode(), 0);
+    QString out = QString::fromLatin1(tool.readAllStandardOutput());
+    for (const char *text : {"PIC16F877A: ", "* RC", "WRT_1FOURTH", "Default fuses: RC, NOPUT"})
+        EXPECT_TRUE(out.contains(QLatin1String(text))) << text << "\n" << out.toStdString();
+
+    tool.start(QStringLiteral(KIV_KIVTOOL), {"adc", "--file", DevicesDat(), "--options", kGenerated + "/KIV.HT", "PIC16F877A"});
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    EXPECT_EQ(tool.exitCode(), 0);
+    out = QString::fromLatin1(tool.readAllStandardOutput());
+    for (const char *text : {"PIC16F877A: 8 channels, 10 bits", "* ADC_CLOCK_INTERNAL", "AN0_AN1_AN3", "A0 A1 A3"})
+        EXPECT_TRUE(out.contains(QLatin1String(text))) << text << "\n" << out.toStdString();
+
+    tool.start(QStringLiteral(KIV_KIVTOOL), {"adc", "--file", DevicesDat(), "--options", kGenerated + "/KIV.HT", "PIC12F508"});
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    EXPECT_EQ(QString::fromLatin1(tool.readAllStandardOutput()), "PIC12F508: no A/D converter\n");
+
+    tool.start(QStringLiteral(KIV_KIVTOOL), {"fuses", "--file", DevicesDat(), "NOSUCH"});
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    EXPECT_EQ(tool.exitCode(), 1);
+}
+
 TEST_F(GeneratedDataTest, KivtoolPrintsOneRecordAndListsByKind)
 {
     QProcess tool;
@@ -261,6 +369,7 @@ TEST_F(GeneratedDataTest, GeneratorIsDeterministic)
     ASSERT_EQ(gen.exitCode(), 0) << gen.readAllStandardError().toStdString();
     EXPECT_EQ(test::ReadFile(out.filePath("devices.dat")), test::ReadFile(DevicesDat()));
     EXPECT_EQ(test::ReadFile(out.filePath("fuses.txt")), test::ReadFile(kGenerated + "/fuses.txt"));
+    EXPECT_EQ(test::ReadFile(out.filePath("KIV.HT")), test::ReadFile(kGenerated + "/KIV.HT"));
     EXPECT_TRUE(gen.readAllStandardOutput().startsWith("devices.dat: "));
 }
 #endif

@@ -1,9 +1,10 @@
 #pragma once
 
 // Puts the device drafts together into one devices.dat: chooses the shared fuse name table
-// (the names most devices use, within the header's 255 names and two blocks), places each
-// device's fuse entries within its record's limits, and writes the description file of the
-// fuse names. What does not fit is left out and counted, never written wrong.
+// (whole fuse groups, those most devices have first, within the header's 255 names and two
+// blocks), places each device's fuse groups within its record's limits, and writes the
+// description file of the fuse names and the analog option file KIV.HT. What does not fit is
+// left out whole and counted, never written wrong.
 
 #include "devicemap.h"
 
@@ -29,10 +30,17 @@ struct TBuildCounts {
     int entriesBeyondRoom = 0;     ///< past the record's last fuse entry
     int namesUsed = 0;
     int namesLeftOut = 0;
+    int groupsLeftOut = 0;             ///< whole groups left out (names beyond the table, no room)
+    int groupsBeyondWords = 0;         ///< groups in configuration words the record cannot hold
+    int devicesWithGroupsLeftOut = 0;
+    int analogDevices = 0;             ///< devices with analog options in KIV.HT
+    int analogVariants = 0;
 
     int Devices() const;
-    /// The one build log line.
+    /// The build log line of devices.dat.
     QString Summary() const;
+    /// The build log line of the fuse groups and KIV.HT.
+    QString GroupSummary() const;
 };
 
 class TDeviceDatabaseBuilder {
@@ -57,6 +65,8 @@ public:
     QByteArray DevicesDat() const;
     /// fuses.txt: "NAME description" per fuse name of the table, CR LF line ends.
     QByteArray FusesText() const;
+    /// KIV.HT, the analog option file.
+    QByteArray AnalogText() const;
 
 private:
     QMap<QString, TDeviceDraft> m_drafts;   // sorted by name
@@ -65,6 +75,7 @@ private:
     QList<DeviceRecord> m_records;
     TBuildCounts m_counts;
     QStringList m_details;
+    TAnalogFileBuilder m_analog;
 };
 
 }  // namespace kiv::devgen

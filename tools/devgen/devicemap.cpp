@@ -86,99 +86,6 @@ uint8_t GpioMask(const TIncHeader &h)
     return mask;
 }
 
-// Highest n of bits named prefix + n (AN0 .. AN27), -1 without.
-int HighestNumbered(const TIncHeader &h, const QString &prefix)
-{
-    int highest = -1;
-    const QRegularExpression rx(QStringLiteral("^%1(\\d+)$").arg(prefix));
-    for (const QString &bit : h.allBits) {
-        const auto m = rx.match(bit);
-        if (m.hasMatch())
-            highest = std::max(highest, m.captured(1).toInt());
-    }
-    return highest;
-}
-
-int CountMatching(const TIncHeader &h, const QString &pattern)
-{
-    const QRegularExpression rx(pattern);
-    int count = 0;
-    for (const QString &bit : h.allBits)
-        if (rx.match(bit).hasMatch())
-            ++count;
-    return count;
-}
-
-int AdcChannels(const TIncHeader &h, const DeviceRecord &r)
-{
-    if (!HasAny(h, {"ADCON0", "ADCON", "ADCON0L"}))
-        return 0;
-    // Named analog inputs (AN0 .. ANn), or analog select bits per channel (ANS0 .. ANSn).
-    if (const int an = HighestNumbered(h, QStringLiteral("AN")); an >= 0)
-        return an + 1;
-    if (const int ans = HighestNumbered(h, QStringLiteral("ANS")); ans >= 0)
-        return ans + 1;
-    const int chsBits = CountMatching(h, QStringLiteral("^CHS\\d$"));
-    const int byChs = chsBits > 0 ? (1 << chsBits) : 0;
-    // Per-pin analog select bits (ANSA0, ANSB4 ...): one channel per such pin at most.
-    const int perPin = CountMatching(h, QStringLiteral("^ANS[A-K]\\d$"));
-    if (perPin > 0)
-        return byChs > 0 ? std::min(byChs, perPin) : perPin;
-    // Older parts: inputs on RA0-RA3, RA5 and RE0-RE2 as far as the device has them.
-    int pins = 0;
-    for (int bit : {0, 1, 2, 3, 5})
-        pins += (r.portMask('A') >> bit) & 1;
-    for (int bit : {0, 1, 2})
-        pins += (r.portMask('E') >> bit) & 1;
-    if (pins == 0)
-        pins = __builtin_popcount(r.portMask('A'));
-    return byChs > 0 ? std::min(byChs, pins) : pins;
-}
-
-int AdcBits(const TIncHeader &h)
-{
-    if (HasAnyBit(h, {"ADRMD", "CHSN0"}) || HasAny(h, {"ADPCH", "ADRESH0"}))
-        return 12;
-    if (HasAny(h, {"ADRESH", "ADRESL"}))
-        return 10;
-    if (HasAny(h, {"ADRES"}))
-        return 8;
-    return 0;
-}
-
-// The A/D clock option table's entries by the places of the clock select bits.
-int AdcClockOption(const TIncHeader &h)
-{
-    struct TPlace { const char *reg; char letter; };
-    const TPlace places[] = {{"ADCON0", '0'}, {"ADCON1", '1'}, {"ADCON2", '2'}, {"ANSEL", 'S'}};
-    QStringList parts;
-    for (const TPlace &p : places) {
-        QList<int> bits;
-        for (const char *name : {"ADCS0", "ADCS1", "ADCS2"}) {
-            const int b = h.BitOf(QLatin1String(p.reg), QLatin1String(name));
-            if (b >= 0)
-                bits.append(b);
-        }
-        if (bits.isEmpty())
-            continue;
-        std::sort(bits.begin(), bits.end());
-        const QString prefix = p.letter == 'S' ? QStringLiteral("S:") : QStringLiteral("C%1:").arg(QChar(p.letter));
-        parts.append(bits.size() == 1 ? prefix + QString::number(bits[0])
-                                      : prefix + QStringLiteral("%1-%2").arg(bits.first()).arg(bits.last()));
-    }
-    std::sort(parts.begin(), parts.end());
-    const QStringList table = QStringLiteral(
-        "n/a|C0:6-7|C1:6,C0:6-7|C1:4-6,C0:6-7|C2:0-2|C1:4-6|S:4-6|C1:4-7|C2:0-5|C1:6,C0:6-7,C2:3-5|C0:2-5,C2:0-6,C3:0-7")
-        .split(QLatin1Char('|'));
-    for (int n = 1; n < table.size(); ++n) {
-        QStringList entry = table[n].split(QLatin1Char(','));
-        std::sort(entry.begin(), entry.end());
-        if (entry == parts)
-            return n;
-    }
-    return 0;
-}
-
 int CcpCount(const TIncHeader &h)
 {
     int count = 0;
@@ -328,10 +235,12 @@ DeviceRecord BuildRecord(const QString &name, uint8_t kind, uint16_t id,
     r.setHasProgramMemoryAccess(HasAny(h, {"PMCON1", "PMADRL", "NVMCON1", "NVMCON"})
                                 || h.HasBit(QStringLiteral("EEPGD"))
                                 || (kind == dkPic18 && Has(h, QStringLiteral("EECON1"))));
-    r.setAdcChannels(uint8_t(std::min(255, AdcChannels(h, r))));
+    const TAdcDescription adc = DescribeAdc(h, r);
+    r.setAdcChannels(uint8_t(std::min(255, adc.Channels())));
     if (r.adcChannels() > 0) {
-        r.setAdcBits(uint8_t(AdcBits(h)));
-        r.setAdcClockOption(uint8_t(AdcClockOption(h)));
+        r.setAdcBits(uint8_t(adc.bits));
+        r.setAdcClockOption(uint8_t(adc.clockEntry));
+        r.setAdcChannelOption(uint8_t(adc.channelEntry));
     }
     for (int position : InterruptPositions(kind, h))
         r.setInterrupt(position, true);

@@ -4,6 +4,7 @@
 // record: name, kind, memory, ports, peripherals and interrupts. Fuse entries are placed later,
 // once the shared fuse name table is known.
 
+#include "adcmap.h"
 #include "fusenames.h"
 #include "gputilsdata.h"
 
@@ -28,9 +29,11 @@ std::optional<uint8_t> KindOfCoreClass(const QString &coreClass);
 struct TDeviceDraft {
     DeviceRecord record;
     QList<TFuseSetting> fuses;
+    TAdcDescription adc;
 };
 
-/// Fills the record fields from the processor and its header.
+/// Fills the record fields from the processor and its header (the A/D channel count and
+/// resolution from DescribeAdc; the analog option fields are set when KIV.HT is built).
 DeviceRecord BuildRecord(const QString &name, uint8_t kind, uint16_t id,
                          const TGpProcessor &processor, const TIncHeader &header);
 

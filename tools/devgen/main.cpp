@@ -1,5 +1,5 @@
-// kivdevgen: builds the installation's utils/devices.dat and lumo/fuses.txt from the device
-// data that gputils ships (`gpasm -s`, the .inc headers, and the processor number gpasm
+// kivdevgen: builds the installation's utils/devices.dat, lumo/fuses.txt and lumo/KIV.HT from
+// the device data that gputils ships (`gpasm -s`, the .inc headers, and the processor number gpasm
 // writes into a COFF object for each processor).
 //
 //   kivdevgen --gpasm PATH --headers DIR --out-dir DIR [--verbose]
@@ -158,6 +158,7 @@ int main(int argc, char **argv)
         TDeviceDraft draft;
         draft.record = BuildRecord(name, *kind, ids.value(p.ProcessorName()), p, header);
         draft.fuses = NameFuseSettings(p, *kind == dkPic18, header);
+        draft.adc = DescribeAdc(header, draft.record);
         builder.AddDevice(draft);
     }
     for (const TDeviceDraft &sx : SxDevices(ids))
@@ -166,12 +167,13 @@ int main(int argc, char **argv)
 
     QDir().mkpath(outDir);
     if (!SaveFile(QDir(outDir).filePath(QStringLiteral("devices.dat")), builder.DevicesDat())
-        || !SaveFile(QDir(outDir).filePath(QStringLiteral("fuses.txt")), builder.FusesText()))
+        || !SaveFile(QDir(outDir).filePath(QStringLiteral("fuses.txt")), builder.FusesText())
+        || !SaveFile(QDir(outDir).filePath(QStringLiteral("KIV.HT")), builder.AnalogText()))
         return 1;
     QTextStream out(stdout);
     if (verbose)
         for (const QString &line : builder.Details())
             out << line << '\n';
-    out << builder.Counts().Summary() << '\n';
+    out << builder.Counts().Summary() << '\n' << builder.Counts().GroupSummary() << '\n';
     return 0;
 }

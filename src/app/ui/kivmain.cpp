@@ -57,6 +57,7 @@ void Tfkivmain::FormCreate()
     CreateMenus();
     TraceMilestone(QStringLiteral("MA"));
     CreateCompile();
+    CreateDevices();
     TraceMilestone(QStringLiteral("MB"));
     TraceMilestone(QStringLiteral("MC"));
     TraceMilestone(QStringLiteral("MD"));

@@ -19,6 +19,7 @@ namespace kiv {
 
 class TCompileParts;
 class TDbgForm;
+class TDeviceParts;
 class TDockArea;
 class TDockingLib;
 class TErrorListModel;
@@ -289,6 +290,9 @@ public:
     /// Starts user tool 1 .. 3 with the project's object file and base (both empty without a
     /// project). Unset while the tool launch is not built, which keeps Tool1 .. Tool3 disabled.
     std::function<void(int tool, const QString &objectFile, const QString &base)> LaunchUserTool;
+    // --- the device database (kivmain_devices.cpp) -------------------------------------------
+    /// The fuse and interrupt reviews and the global defines window.
+    TDeviceParts *DeviceParts() const { return m_devices; }
 
     // --- printing (kivmain_print.cpp) -------------------------------------------------------
     /// The printer every print goes to; its set-up lasts the session.
@@ -347,6 +351,9 @@ private:
     void ActionViewBinaryFileExecute();
     void ActionViewCODExecute();
     void ActionViewCOFFExecute();
+    void ActionViewFusesExecute();
+    void ActionViewInterruptsExecute();
+    void ActionGlobalDefinesExecute();
     void ActionToolsDeviceEditorExecute();
     void ActionToolsDeviceSelectorExecute();
     void ActionToolsNumericConverterExecute();
@@ -374,6 +381,7 @@ private:
     void CreateProjects();
     void CreateCompile();
     void CreateOutput();
+    void CreateDevices();
     void CloseHelp();
     void CreateFind();
     void ActionEditFindExecute();
@@ -412,6 +420,7 @@ private:
     TOutputParts *m_output = nullptr;
     TFindParts *m_find = nullptr;
     TPrintParts *m_print = nullptr;
+    TDeviceParts *m_devices = nullptr;
     bool m_checkingDisk = false;
     TCurrentProject m_project;
     TDockArea *m_dockArea = nullptr;

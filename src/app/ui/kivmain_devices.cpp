@@ -1,0 +1,65 @@
+#include "kivmain_devices.h"
+
+#include "kivdef.h"
+#include "kivmain.h"
+#include "kivproject.h"
+#include "kivreview.h"
+#include "pc_dirs.h"
+
+namespace kiv {
+
+TDeviceParts::TDeviceParts(Tfkivmain &main) : QObject(&main), m_main(main)
+{
+    m_defines = new Tfkivdef(SettingsFilePath(), &main);
+    m_defines->ProjectFolder = [this] { return m_main.CurrentProject().Folder(); };
+    m_main.GlobalDefinesHook = [this] { return m_defines->GlobalDefinesText(); };
+}
+
+int TDeviceParts::ProjectProcessor() const
+{
+    return ProjectProcessorNumber(m_main.CurrentProject().ProjectFile());
+}
+
+void TDeviceParts::ShowFuseReview()
+{
+    kiv::ShowFuseReview(&m_main, ProjectProcessor());
+}
+
+void TDeviceParts::ShowInterruptReview()
+{
+    kiv::ShowInterruptReview(&m_main, ProjectProcessor());
+}
+
+void TDeviceParts::ShowGlobalDefines()
+{
+    m_defines->show();
+    m_defines->raise();
+    m_defines->activateWindow();
+}
+
+}  // namespace kiv
+
+// The main window's commands of this part.
+namespace kiv {
+
+void Tfkivmain::CreateDevices()
+{
+    m_devices = new TDeviceParts(*this);
+}
+
+void Tfkivmain::ActionViewFusesExecute()
+{
+    m_devices->ShowFuseReview();
+}
+
+void Tfkivmain::ActionViewInterruptsExecute()
+{
+    m_devices->ShowInterruptReview();
+}
+
+void Tfkivmain::ActionGlobalDefinesExecute()
+{
+    m_devices->ShowGlobalDefines();
+}
+
+}  // namespace kiv
