@@ -355,9 +355,8 @@ TEST_F(CommandsMainTest, CommandsOfMissingPartsStayDisabled)
     Tfkivmain &main = Main();
     ASSERT_GE(main.doopenfile(File("main.c"), 'R'), 0);
     main.IdleUpdate();
-    for (const char *name : {"wizardaction", "sxwizardaction", "toolbarsaction", "Action68",
-                             "Action69", "ActionViewDataSheet", "ActionViewFuses",
-                             "ActionViewInterrupts",
+    for (const char *name : {"wizardaction", "sxwizardaction", "toolbarsaction",
+                             "Action69", "ActionViewDataSheet",
                              "ActionToolsProgramChip", "tool1action",
                              "ActionDbgRun", "ActionDebugBreaks", "ActionViewCOD",
                              "ActionDbgEnable"})
@@ -369,7 +368,8 @@ TEST_F(CommandsMainTest, CommandsOfMissingPartsStayDisabled)
                              "Action100", "Action108", "ActionDbgHelp",
                              "ActionHelpAbout", "Action117", "ActionProjectFindText",
                              "ActionEditFind", "ActionEditReplace", "ActionEditFindNext",
-                             "ActionFilePrint", "ActionFilePrinterSetup", "ActionProjectPrintAll"})
+                             "ActionFilePrint", "ActionFilePrinterSetup", "ActionProjectPrintAll", "Action68",
+                             "ActionViewFuses", "ActionViewInterrupts"})
         EXPECT_TRUE(Enabled(name)) << name;
     // Parts that appear later enable their commands.
     main.CodDump = [](const QString &, const QString &, const QString &, QString *) { return true; };

@@ -3,9 +3,11 @@
 
 #include "EditorSyntax.h"
 #include "kivcomp.h"
+#include "kivdef.h"
 #include "kivini.h"
 #include "kivmain.h"
 #include "kivmain_compile.h"
+#include "kivmain_devices.h"
 #include "kivnotebook.h"
 #include "kivprompt.h"
 #include "pc_dirs.h"
@@ -13,7 +15,9 @@
 #include "uErrorList_model.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QTableWidget>
 #include <QLabel>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -191,6 +195,37 @@ TEST_F(IdeCompile, OutputPagesAreReleasedAndShowTheNewFilesAfterwards)
     Main().CheckDiskChanges();
     for (const QString &question : prompt.Messages())
         EXPECT_FALSE(question.contains("blink.lst")) << question.toStdString();
+}
+
+TEST_F(IdeCompile, GlobalDefinesReachTheAssemblerWhileEnabled)
+{
+    WriteFile(project + "blink.asm", "        list p=16f877a\n"
+                                     "#include <p16f877a.inc>\n"
+                                     "        ifndef KIVDEF\n"
+                                     "        error \"KIVDEF is not defined\"\n"
+                                     "        endif\n"
+                                     "        if LEVEL != 3\n"
+                                     "        error \"LEVEL is not 3\"\n"
+                                     "        endif\n"
+                                     "reset   code 0x0000\n"
+                                     "        goto $\n"
+                                     "        end\n");
+    ASSERT_GE(Main().OpenProject(project + "blink.pjt"), 0);
+    // Options "Global Defines...": two defines, one without a value, then "Enabled".
+    Main().findChild<QAction *>("Action68")->trigger();
+    Tfkivdef *defines = Main().DeviceParts()->DefinesWindow();
+    ASSERT_TRUE(defines->isVisible());
+    defines->Grid()->item(0, 0)->setText("KIVDEF");
+    defines->Grid()->item(1, 0)->setText("LEVEL");
+    defines->Grid()->item(1, 1)->setText("3");
+    Compile();
+    EXPECT_GE(Main().ErrorList().Selected(), 0) << "not enabled: the defines must not reach the compile";
+
+    defines->EnabledBox()->setChecked(true);
+    EXPECT_EQ(Main().CompileParts()->GlobalDefines(), "KIVDEF=\tLEVEL=3\t");
+    Compile();
+    EXPECT_EQ(Main().ErrorList().Selected(), -1) << Main().ErrorList().Lines().join('\n').toStdString();
+    EXPECT_EQ(MissingOutputs(), QStringList());
 }
 
 }  // namespace

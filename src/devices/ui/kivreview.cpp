@@ -38,7 +38,8 @@ TDeviceReviewWindow::TDeviceReviewWindow(const QString &caption, const QString &
     m_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     m_memo->setFont(fixed);
-    m_memo->setTabStopDistance(QFontMetricsF(fixed).horizontalAdvance(QLatin1Char(' ')) * 8);
+    // Names up to 9 characters line up with one tab, shorter ones with two.
+    m_memo->setTabStopDistance(QFontMetricsF(fixed).horizontalAdvance(QLatin1Char(' ')) * 7);
     layout->addWidget(deviceLabel, 0, 0);
     layout->addWidget(m_target, 0, 1);
     layout->setColumnStretch(2, 1);
