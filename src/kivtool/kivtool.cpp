@@ -30,6 +30,7 @@ int VerbDisasm(const QStringList &args);
 int VerbCompare(const QStringList &args);
 int VerbFuses(const QStringList &args);
 int VerbAdc(const QStringList &args);
+int VerbWizard(const QStringList &args);
 
 namespace {
 
@@ -64,6 +65,7 @@ const TVerb kVerbs[] = {
     {"compare", "compare [--ignore-case] FILE1 FILE2", "line differences in diff's normal form; exit 0 same, 1 different", &VerbCompare},
     {"fuses", "fuses NAME", "print the fuse groups the wizard offers for a device", &VerbFuses},
     {"adc", "adc NAME", "print the analog options the wizard offers for a device", &VerbAdc},
+    {"wizard", "wizard --device NAME [--set CONTROL=VALUE ...] OUT.c", "write the project wizard's C file, header and project", &VerbWizard},
 };
 
 void PrintHelp()
