@@ -68,8 +68,8 @@ bool ReadIntelHex(std::string_view text, bool inhx16, TProgramImage *image)
         start = end + 1;
         while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
             line.remove_suffix(1);
-        if (line.empty())
-            continue;
+        if (line.empty() || line[0] == ';')
+            continue;   // blank and comment lines
         if (line[0] != ':' || line.size() < 11)
             return false;
         std::vector<std::uint8_t> record;

@@ -416,6 +416,7 @@ bool TEditionBuild::CheckProcessor(TState &state)
         return false;
     }
     state.core = CoreOfClass(info.gpasmClass);
+    state.maxRomAddress = info.maxRomAddress;
     if (state.core == m_edition.core)
         return true;
 
@@ -458,9 +459,11 @@ bool TEditionBuild::CheckProcessor(TState &state)
 bool TEditionBuild::Link(TState &state)
 {
     const TMessageLocation mainLine{state.mainFile.string(), 1, 0, 0};
-    std::string format = "inhx8m";
-    if (state.core == TCore::Pic18)
-        format = "inhx32";   // PIC18 addresses need extended address records
+    // INHX8M reaches byte address 0xFFFF; parts that use more (PIC18, and enhanced 14-bit
+    // parts with configuration words at word 0x8007) need INHX32's extended address records.
+    const std::uint64_t highestByte = state.core == TCore::Pic18 ? state.maxRomAddress
+                                                                 : static_cast<std::uint64_t>(state.maxRomAddress) * 2 + 1;
+    std::string format = highestByte > 0xFFFF ? "inhx32" : "inhx8m";
     if (state.request.objectFormat == 1) {
         format = "inhx16";
     } else if (state.request.objectFormat == 2) {
@@ -506,11 +509,27 @@ bool TEditionBuild::Link(TState &state)
     if (state.HasErrors())
         return false;
 
+    AddHexComments(state);
     if (state.listExtension != "lst" && FileExists(state.Output("lst"))) {
         std::error_code ec;
         fs::rename(state.Output("lst"), state.Output(state.listExtension), ec);
     }
     return true;
+}
+
+void TEditionBuild::AddHexComments(TState &state)
+{
+    // The debugger reads the target device from the first comment line that starts with "PIC"
+    // and shows the header comments: both go before the data records.
+    const std::string path = state.Output(state.objectExtension);
+    std::string hex;
+    if (!ReadWholeFile(path, &hex))
+        return;
+    const std::string lineEnd = hex.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    const std::string comments = ";" + state.DisplayProcessor() + lineEnd + ";" +
+                                 state.mainFile.filename().string() + " built by " + m_edition.code + " (" +
+                                 m_edition.displayName + ") " + EditionVersion() + lineEnd;
+    WriteOutput(state, path, comments + hex);
 }
 
 bool TEditionBuild::WriteOutput(TState &state, const std::string &path, const std::string &text)

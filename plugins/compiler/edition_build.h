@@ -62,6 +62,7 @@ private:
     bool Assemble(TState &state);
     bool CheckProcessor(TState &state);
     bool Link(TState &state);
+    void AddHexComments(TState &state);
     void WriteReports(TState &state);
     // C main files: vync writes the assembly, gpasm and gplink build it (edition_c.cpp).
     void CompileC(TState &state);

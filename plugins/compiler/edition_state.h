@@ -7,6 +7,7 @@
 #include "vync_report.h"
 
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -41,6 +42,7 @@ struct TEditionBuild::TState {
 
     std::string processorName;     // "16f877a" as gputils names it
     TCore core = TCore::Unknown;
+    std::uint32_t maxRomAddress = 0;   // gputils' "Max. ROM Addr." of the processor
     std::string linkerScriptPath;
 
     // C projects: what the C compiler reported, and its assembly file.

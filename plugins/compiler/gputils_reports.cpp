@@ -206,6 +206,8 @@ bool ParseProcessorProperties(std::string_view output, TProcessorInfo *info)
             info->gpasmClass = std::string(value);
         } else if (key == "Linker Script" && info->linkerScript.empty()) {
             info->linkerScript = std::string(value);
+        } else if (key == "Max. ROM Addr.") {
+            info->maxRomAddress = static_cast<std::uint32_t>(std::strtoul(std::string(value).c_str(), nullptr, 0));
         }
     }
     return !info->name.empty() && !info->gpasmClass.empty();

@@ -33,6 +33,7 @@ struct TProcessorInfo {
     std::string name;            /// the first of "Names", e.g. "pic16f877a"
     std::string gpasmClass;      /// "PIC14", "PIC16E" ...
     std::string linkerScript;    /// file name of the default linker script, may be empty
+    std::uint32_t maxRomAddress = 0;   /// "Max. ROM Addr.": words on the 12- and 14-bit cores, bytes on PIC18
 };
 bool ParseProcessorProperties(std::string_view output, TProcessorInfo *info);
 

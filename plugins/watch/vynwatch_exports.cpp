@@ -2,24 +2,24 @@
 // Results are 16-bit, 1 = done; texts are NUL-terminated and never longer than their buffers.
 // The debugger calls them one at a time on its interface thread.
 
+#include "watch_abi.h"
 #include "watch_session.h"
 
 #include <cstdint>
 #include <cstring>
 #include <exception>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #define VYNWATCH_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
-/// The debugger's memory function: points `*data` at `count` bytes of target RAM from
-/// `address` and returns non-zero, or returns 0.
-using TMemoryFunction = std::int32_t (*)(void *context, std::int32_t address, std::int32_t count, std::uint8_t **data);
+using TMemoryFunction = kiv::TWatchMemoryFunction;
 
-constexpr int kFileNameBuffer = 301;
-constexpr int kFunctionNameBuffer = 41;
+constexpr int kFileNameBuffer = kiv::kWatchFileNameSize;
+constexpr int kFunctionNameBuffer = kiv::kWatchFunctionNameSize;
 
 kiv::watch::TWatchSession &Session()
 {
@@ -202,3 +202,14 @@ VYNWATCH_EXPORT std::uint16_t VYNWATCH_DEBUGGER_IO(std::int32_t /*command*/, voi
 {
     return 0;
 }
+
+// The exports have the types the debugger calls them with.
+static_assert(std::is_same_v<decltype(&VYNWATCH_LOAD_COD), kiv::TWatchLoadCod>);
+static_assert(std::is_same_v<decltype(&VYNWATCH_LOAD_COFF), kiv::TWatchLoadCoff>);
+static_assert(std::is_same_v<decltype(&VYNWATCH_GET_FILENAME), kiv::TWatchGetFilename>);
+static_assert(std::is_same_v<decltype(&VYNWATCH_FIND_LINE), kiv::TWatchFindLine>);
+static_assert(std::is_same_v<decltype(&VYNWATCH_FIND_FUNCTION), kiv::TWatchFindFunction>);
+static_assert(std::is_same_v<decltype(&VYNWATCH_GET_FUNCTION_ADDR), kiv::TWatchGetFunctionAddr>);
+static_assert(std::is_same_v<decltype(&VYNWATCH_EVALUATE2), kiv::TWatchEvaluate2>);
+static_assert(std::is_same_v<decltype(&VYNWATCH_INTERPRET_STACK2), kiv::TWatchInterpretStack2>);
+static_assert(std::is_same_v<decltype(&VYNWATCH_GET_SYMBOL_LIST), kiv::TWatchGetSymbolList>);

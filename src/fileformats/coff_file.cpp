@@ -114,7 +114,8 @@ bool TCoffFile::Load(const std::string &path)
 }
 
 bool TCoffFile::ParseHeaders(const std::uint8_t *bytes, std::size_t size, TCoffFileHeader *file,
-                             TCoffOptionalHeader *optional, TCoffReadError *error, std::string *message)
+                             TCoffOptionalHeader *optional, TCoffReadError *error, std::string *message,
+                             bool lenient)
 {
     const TByteReader in(bytes, size);
     auto fail = [&](TCoffReadError kind, std::string text) {
@@ -141,7 +142,7 @@ bool TCoffFile::ParseHeaders(const std::uint8_t *bytes, std::size_t size, TCoffF
                                                     ", 0x1234 or 0x1240 expected)");
     const bool isNew = file->magic == coff::kMagicNew;
     const std::size_t expected = isNew ? coff::kOptionalHeaderSizeNew : coff::kOptionalHeaderSizeOld;
-    if (file->optionalHeaderSize == 0)
+    if (file->optionalHeaderSize == 0 || (lenient && file->optionalHeaderSize != expected))
         return true;
     if (file->optionalHeaderSize != expected)
         return fail(TCoffReadError::crOptionalHeader,

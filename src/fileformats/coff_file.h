@@ -242,9 +242,12 @@ public:
     bool Parse(const std::uint8_t *bytes, std::size_t size);
     bool Parse(const std::vector<std::uint8_t> &bytes) { return Parse(bytes.data(), bytes.size()); }
 
-    /// Reads only the file header and the optional header (what a header check needs).
+    /// Reads only the file header and the optional header (what a header check needs). An
+    /// optional header whose size is not the format's is an error, or, when `lenient`, is left
+    /// unread (all zero).
     static bool ParseHeaders(const std::uint8_t *bytes, std::size_t size, TCoffFileHeader *file,
-                             TCoffOptionalHeader *optional, TCoffReadError *error, std::string *message);
+                             TCoffOptionalHeader *optional, TCoffReadError *error, std::string *message,
+                             bool lenient = false);
 
     const std::string &Error() const { return m_error; }
     TCoffReadError ErrorKind() const { return m_errorKind; }

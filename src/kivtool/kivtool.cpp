@@ -22,6 +22,7 @@ QTextStream &Err()
     return stream;
 }
 
+int VerbCod(const QStringList &args);
 int VerbCompile(const QStringList &args);
 int VerbDevices(const QStringList &args);
 int VerbFind(const QStringList &args);
@@ -31,6 +32,9 @@ int VerbCompare(const QStringList &args);
 int VerbFuses(const QStringList &args);
 int VerbAdc(const QStringList &args);
 int VerbWizard(const QStringList &args);
+int VerbEval(const QStringList &args);
+int VerbHexinfo(const QStringList &args);
+int VerbLines(const QStringList &args);
 
 namespace {
 
@@ -66,6 +70,10 @@ const TVerb kVerbs[] = {
     {"fuses", "fuses NAME", "print the fuse groups the wizard offers for a device", &VerbFuses},
     {"adc", "adc NAME", "print the analog options the wizard offers for a device", &VerbAdc},
     {"wizard", "wizard --device NAME [--set CONTROL=VALUE ...] OUT.c", "write the project wizard's C file, header and project", &VerbWizard},
+    {"lines", "lines FILE.cod|FILE.cof", "print the line table of a debug file (file, line, address)", &VerbLines},
+    {"eval", "eval FILE EXPR --ram ADDR:BYTES", "evaluate an expression with the watch library over RAM bytes", &VerbEval},
+    {"cod", "cod FILE.cod [OUT]", "write the COD dump report of a debug file", &VerbCod},
+    {"hexinfo", "hexinfo FILE.hex", "print what the comment lines of a HEX file say", &VerbHexinfo},
 };
 
 void PrintHelp()

@@ -4,6 +4,7 @@
 #include "kivmain.h"
 #include "kivnotebook.h"
 #include "kivprompt.h"
+#include "gputils_build.h"
 #include "pc_dirs.h"
 #include "testfiles.h"
 
@@ -454,12 +455,58 @@ TEST_F(DocumentsTest, CoffViewRunsTheToolAndShowsItsOutput)
     EXPECT_TRUE(m_prompt.Asked().empty());
 }
 
-TEST_F(DocumentsTest, CodViewSaysTheDumpIsNotAvailable)
+TEST_F(DocumentsTest, CoffViewShowsTheDumpOfTheExampleProject)
 {
-    EXPECT_EQ(m_main->OpenByExtension(File("p.cod", "COD"), false), -1);
+    if (!test::GputilsAvailable())
+        GTEST_SKIP() << "gputils is not installed; scripts/setup.sh installs it";
+    // The example project built as the 14-bit edition builds it, and the real dump program in
+    // the installation.
+    const QString folder = m_tmp.filePath("blink");
+    QDir().mkpath(folder);
+    ASSERT_TRUE(WriteFile(folder + "/blink.asm", ReadFile(test::SourceDir() + "/data/examples/blink/blink.asm")));
+    int exitCode = -1;
+    test::RunProgram({"gpasm", "-C", "-c", "blink.asm"}, folder, &exitCode);
+    ASSERT_EQ(exitCode, 0);
+    test::RunProgram({"gplink", "-c", "-m", "-o", "blink.hex", "blink.o"}, folder, &exitCode);
+    ASSERT_EQ(exitCode, 0);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KIV_VYNCOFF), InstallDir() + "vyncoff"));
+
+    const int index = m_main->CoffView(folder + "/blink.cof");
+    ASSERT_GE(index, 0);
+    EXPECT_TRUE(m_prompt.Asked().empty());
+    EXPECT_EQ(Pages()->tabText(index), "blink.cof.txt");
+    const QString text = QString::fromLatin1(ReadFile(folder + "/blink.cof.txt"));
+    EXPECT_EQ(Pages()->Editor(index)->Line(1), "COFF file " + folder + "/blink.cof");
+    EXPECT_TRUE(text.contains("Magic                 0x1234 (old format)"));
+    EXPECT_TRUE(text.contains("Processor             0x877A"));
+    EXPECT_TRUE(text.contains("Line numbers"));
+    EXPECT_TRUE(text.contains(" main "));
+
+    // A file that is no COFF file: the page says why.
+    const QString bad = File("bad.cof", "not a COFF file at all");
+    const int badIndex = m_main->CoffView(bad);
+    ASSERT_GE(badIndex, 0);
+    EXPECT_TRUE(Pages()->Editor(badIndex)->Line(1).startsWith("vyncoff: " + bad + ": The file is not a Microchip COFF file"));
+}
+
+TEST_F(DocumentsTest, CodViewOpensTheDumpReadOnly)
+{
+    // An empty directory block: a COD file without tables.
+    const QString cod = File("p.cod", QByteArray(512, '\0'));
+    const int index = m_main->OpenByExtension(cod, false);
+    ASSERT_GE(index, 0);
+    EXPECT_TRUE(m_prompt.Asked().empty());
+    EXPECT_EQ(Pages()->tabText(index), "p.cod");
+    EXPECT_EQ(Pages()->PageKind(index), 5);
+    EXPECT_EQ(Pages()->Editor(index)->Line(3), "Directory page list:");
+    EXPECT_TRUE(QFileInfo::exists(cod + ".txt"));
+
+    // A file that cannot be read is reported and opens nothing.
+    m_prompt.ClearAsked();
+    EXPECT_EQ(m_main->CodView(m_tmp.filePath("none.cod")), -1);
     ASSERT_EQ(m_prompt.Messages().size(), 1);
-    EXPECT_TRUE(m_prompt.Messages().at(0).startsWith("The COD dump is not available"));
-    EXPECT_EQ(Pages()->PageCount(), 0);
+    EXPECT_TRUE(m_prompt.Messages().at(0).startsWith("Cannot open the file " + m_tmp.filePath("none.cod")));
+    EXPECT_EQ(Pages()->PageCount(), 1);
 }
 
 TEST_F(DocumentsTest, RecalledFilesComeBackWithProjectAndCurrentPage)

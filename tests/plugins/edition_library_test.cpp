@@ -3,6 +3,7 @@
 
 #include "edition_library.h"
 #include "edition_messages.h"
+#include "hexcommentinfo.h"
 #include "testfiles.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <tuple>
 
 using namespace kiv;
 using namespace kiv::test;
@@ -718,6 +720,51 @@ TEST_F(EditionLibraryTest, Pic18CallTreeFollowsCallAndRcall)
     ASSERT_LT(mainLine + 1, tree.end());
     EXPECT_TRUE((mainLine + 1)->starts_with("   step ")) << *(mainLine + 1);
     EXPECT_TRUE(ReadFile(Path("p18.sta")).contains(" of 32768 bytes"));
+}
+
+// Enhanced 14-bit parts keep their configuration words at word 0x8007, past the 64 KB INHX8M
+// can address: the edition writes INHX32 for them, and INHX8M for parts that fit.
+TEST_F(EditionLibraryTest, HexFormatFollowsTheHighestAddressOfThePart)
+{
+    TEditionLibrary qor("QOR");
+    ASSERT_TRUE(qor.IsLoaded()) << qor.LoadError();
+    TCompileArgs args;
+    args.mainFile = Write("enh.asm", "        list p=16f1827\n        #include <p16f1827.inc>\n"
+                                     "        __config _CONFIG1, _FOSC_INTOSC & _WDTE_OFF\n"
+                                     "        __config _CONFIG2, _LVP_OFF\n"
+                                     "        udata\ncnt     res 1\nrst     code 0\n        goto main\n"
+                                     "        code\nmain    banksel cnt\n        incf cnt,f\n        goto main\n"
+                                     "        end\n");
+    const TCompileOutcome out = qor.Compile(args);
+    ASSERT_EQ(out.result, 0) << out.errorMessage;
+    const QByteArray hex = ReadFile(Path("enh.hex"));
+    // The configuration words at byte 0x1000E follow an extended address record for 0x0001.
+    EXPECT_TRUE(hex.contains(":020000040001F9")) << hex.toStdString();
+    EXPECT_TRUE(hex.contains(":02000E00E4FF0D")) << hex.toStdString();
+
+    args.mainFile = Write("mid.asm", kCleanSource);
+    ASSERT_EQ(qor.Compile(args).result, 0);
+    EXPECT_FALSE(ReadFile(Path("mid.hex")).contains(":02000004")) << "INHX8M has no extended address records";
+}
+
+TEST_F(EditionLibraryTest, HexNamesItsDeviceForTheDebugger)
+{
+    for (const auto &[code, source, device] : {std::tuple{"QOR", kCleanSource, "PIC16F877A"},
+                                               std::tuple{"QAN", kPic18Source, "PIC18F452"}}) {
+        TEditionLibrary edition(code);
+        ASSERT_TRUE(edition.IsLoaded()) << edition.LoadError();
+        TCompileArgs args;
+        args.mainFile = Write(QString::fromLatin1(code) + ".asm", source);
+        ASSERT_EQ(edition.Compile(args).result, 0) << code;
+        THexCommentInfo info;
+        ASSERT_TRUE(info.Load(Path(QString::fromLatin1(code) + ".hex")));
+        EXPECT_EQ(info.GetDeviceLine(), QString::fromLatin1(device));
+        EXPECT_TRUE(info.GetHeaderText().contains(QStringLiteral("built by ") + code)) << info.GetHeaderText().toStdString();
+        EXPECT_TRUE(info.Properties.isEmpty());
+        EXPECT_FALSE(info.BurnTimeValid);
+        // The call tree still reads the program past the comment lines.
+        EXPECT_TRUE(Exists(QString::fromLatin1(code) + ".tre"));
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "debug_info.h"
 #include "gputils_build.h"
 #include "listing_index.h"
+#include "watch_abi.h"
 #include "testfiles.h"
 
 #include <QTemporaryDir>
@@ -145,10 +146,7 @@ std::vector<test::TBuiltProgram> WatchLibraryTest::s_built;
 
 TEST_F(WatchLibraryTest, ExportsAllThirteenNames)
 {
-    for (const char *name : {"VYNWATCH_LOAD_COD", "VYNWATCH_LOAD_COFF", "VYNWATCH_GET_FILENAME", "VYNWATCH_FIND_LINE",
-                             "VYNWATCH_FIND_FUNCTION", "VYNWATCH_GET_FUNCTION_ADDR", "VYNWATCH_EVALUATE2",
-                             "VYNWATCH_INTERPRET_STACK2", "VYNWATCH_GET_SYMBOL_LIST", "VYNWATCH_EVALUATE",
-                             "VYNWATCH_ADD_DEFINE", "VYNWATCH_INTERPRET_STACK", "VYNWATCH_DEBUGGER_IO"})
+    for (const char *name : kWatchExportNames)
         EXPECT_NE(dlsym(m_library.handle, name), nullptr) << name;
     // The readers inside stay the library's own.
     EXPECT_EQ(dlsym(m_library.handle, "_ZN3kiv9TCoffFile5ParseEPKhm"), nullptr);

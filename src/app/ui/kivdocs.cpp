@@ -3,7 +3,9 @@
 
 #include "kivmain.h"
 
+#include "CODDUMP.h"
 #include "EditorSyntax.h"
+#include "fileioerror.h"
 #include "hexviewer.h"
 #include "keycommands.h"
 #include "kivnotebook.h"
@@ -77,6 +79,16 @@ void Tfkivmain::CreateDocuments()
             OpenByExtension(path, false);
     });
     ReopenFile = [this](const QString &path) { OpenByFilter(path, FilterIndexForPath(path)); };
+    CodDump = [](const QString &cod, const QString &lst, const QString &txt, QString *error) {
+        try {
+            DumpCodFile(cod, txt, lst);
+            return true;
+        } catch (const TFileIoError &failure) {
+            if (error)
+                *error = failure.Message();
+            return false;
+        }
+    };
     // The disk change check runs each time the application becomes active again.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive && isVisible())
