@@ -568,8 +568,11 @@ void TWizardModel::Click(const QString &name)
         comparatorMode = comparatorMode <= 0 ? 9 : comparatorMode - 1;
         RefreshOther();
     } else if (name == "ccp1new") {
-        const std::optional<int> n = Prompt().Number("Enter Number", "Frequency in HZ:", 0, 0, 999999999);
-        const qint64 frequency = n.value_or(0);
+        qint64 frequency = 0;
+        if (enterNumber)
+            frequency = enterNumber("Frequency in HZ:");
+        else
+            frequency = Prompt().Number("Enter Number", "Frequency in HZ:", 0, 0, 999999999).value_or(0);
         C("ccp1pwm").items = PwmChoices(frequency, m_pwmPeriods);
         const int div = CheckedRadioIndex(kT2Div);
         C("ccp1pwm").index = div;

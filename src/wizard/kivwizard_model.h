@@ -217,6 +217,9 @@ public:
 
     /// Called after any state change (the window re-shows the controls).
     std::function<void()> changed;
+    /// Asks for a whole number ("More Options" of the PWM choices); without it the question
+    /// goes through the prompt interface.
+    std::function<qint64(const QString &prompt)> enterNumber;
 
 private:
     TWizardControl &Add(TWizardControlKind kind, const QString &name, const QString &caption,

@@ -355,13 +355,13 @@ TEST_F(CommandsMainTest, CommandsOfMissingPartsStayDisabled)
     Tfkivmain &main = Main();
     ASSERT_GE(main.doopenfile(File("main.c"), 'R'), 0);
     main.IdleUpdate();
-    for (const char *name : {"wizardaction", "sxwizardaction", "toolbarsaction",
+    for (const char *name : {"sxwizardaction", "toolbarsaction",
                              "Action69", "ActionViewDataSheet",
                              "ActionToolsProgramChip", "tool1action",
                              "ActionDbgRun", "ActionDebugBreaks",
                              "ActionDbgEnable"})
         EXPECT_FALSE(Enabled(name)) << name;
-    for (const char *name : {"ActionFileNew", "ActionFileOpen", "ActionFileSave", "Action20",
+    for (const char *name : {"ActionFileNew", "ActionFileOpen", "ActionFileSave", "Action20", "wizardaction",
                              "ActionEditSelectAll", "ActionEditGotoLine", "EditorProperties",
                              "fileformatsaction", "Action70", "ActionCompile", "ActionViewBinaryFile",
                              "ActionToolsDeviceEditor", "ActionToolsDisassembler", "ActionToolsFileCompare",

@@ -293,6 +293,8 @@ public:
     // --- the device database (kivmain_devices.cpp) -------------------------------------------
     /// The fuse and interrupt reviews and the global defines window.
     TDeviceParts *DeviceParts() const { return m_devices; }
+    /// Shows a page of the selected help file.
+    void ShowHelpTopic(const QString &topic);
 
     // --- printing (kivmain_print.cpp) -------------------------------------------------------
     /// The printer every print goes to; its set-up lasts the session.
@@ -354,6 +356,7 @@ private:
     void ActionViewFusesExecute();
     void ActionViewInterruptsExecute();
     void ActionGlobalDefinesExecute();
+    void ActionWizardExecute();
     void ActionToolsDeviceEditorExecute();
     void ActionToolsDeviceSelectorExecute();
     void ActionToolsNumericConverterExecute();

@@ -166,7 +166,7 @@ const TCommand *Commands(int *count)
 
         // Project
         {.name = "wizardaction", .category = kProject, .submenu = kProjectNew,
-         .caption = "&PIC Wizard"},
+         .caption = "&PIC Wizard", .run = &M::ActionWizardExecute},
         {.name = "sxwizardaction", .category = kProject, .submenu = kProjectNew,
          .caption = "&SX Wizard"},
         {.name = "Action20", .category = kProject, .submenu = kProjectNew,
@@ -1220,6 +1220,11 @@ void Tfkivmain::ActionHelpContentsExecute()
 void Tfkivmain::ActionHelpIndexExecute()
 {
     m_output->Help.ShowHelpIndex();
+}
+
+void Tfkivmain::ShowHelpTopic(const QString &topic)
+{
+    m_output->Help.ShowHelpTopic(topic);
 }
 
 void Tfkivmain::ActionHelpTopicExecute(int n)

@@ -4,6 +4,7 @@
 #include "kivmain.h"
 #include "kivproject.h"
 #include "kivreview.h"
+#include "kivwizard.h"
 #include "pc_dirs.h"
 
 namespace kiv {
@@ -13,6 +14,8 @@ TDeviceParts::TDeviceParts(Tfkivmain &main) : QObject(&main), m_main(main)
     m_defines = new Tfkivdef(SettingsFilePath(), &main);
     m_defines->ProjectFolder = [this] { return m_main.CurrentProject().Folder(); };
     m_main.GlobalDefinesHook = [this] { return m_defines->GlobalDefinesText(); };
+    m_wizard = new Tfkivwizard(&main);
+    m_wizard->showHelp = [this](const QString &topic) { m_main.ShowHelpTopic(topic); };
 }
 
 int TDeviceParts::ProjectProcessor() const
@@ -28,6 +31,14 @@ void TDeviceParts::ShowFuseReview()
 void TDeviceParts::ShowInterruptReview()
 {
     kiv::ShowInterruptReview(&m_main, ProjectProcessor());
+}
+
+void TDeviceParts::RunPicWizard()
+{
+    const TWizardRunResult result = m_wizard->Run(m_main.Environment().IncludeDirs);
+    if (result.cPath.isEmpty() || !m_main.CloseAll())
+        return;
+    m_main.doopenfile(result.cPath, 'R');
 }
 
 void TDeviceParts::ShowGlobalDefines()
@@ -55,6 +66,11 @@ void Tfkivmain::ActionViewFusesExecute()
 void Tfkivmain::ActionViewInterruptsExecute()
 {
     m_devices->ShowInterruptReview();
+}
+
+void Tfkivmain::ActionWizardExecute()
+{
+    m_devices->RunPicWizard();
 }
 
 void Tfkivmain::ActionGlobalDefinesExecute()

@@ -1,7 +1,8 @@
 #pragma once
 
 // The main window's part of the device database: the "Valid Fuses" and "Valid Interrupts"
-// reviews and the long-lived "Global Defines" window whose defines every compile receives.
+// reviews, the long-lived "Global Defines" window whose defines every compile receives, and the
+// project wizard.
 
 #include <QObject>
 
@@ -9,6 +10,7 @@ namespace kiv {
 
 class Tfkivdef;
 class Tfkivmain;
+class Tfkivwizard;
 
 class TDeviceParts : public QObject {
     Q_OBJECT
@@ -24,12 +26,17 @@ public:
     void ShowInterruptReview();
     /// Options "Global Defines...".
     void ShowGlobalDefines();
+    /// The project wizard's window, created once.
+    Tfkivwizard *WizardWindow() const { return m_wizard; }
+    /// Project New "PIC Wizard": runs the wizard; on OK the new C file is opened.
+    void RunPicWizard();
 
 private:
     int ProjectProcessor() const;
 
     Tfkivmain &m_main;
     Tfkivdef *m_defines = nullptr;
+    Tfkivwizard *m_wizard = nullptr;
 };
 
 }  // namespace kiv

@@ -19,8 +19,19 @@ TOtherFusesFrame::TOtherFusesFrame(QWidget *parent) : QFrame(parent)
 void TOtherFusesFrame::BuildFuseFrame(const DeviceRecord &device, const FuseNameTable &fuseNames,
                                       const TDescriptionFile &descriptions)
 {
-    setUpdatesEnabled(false);
     m_model.Build(device, fuseNames, descriptions);
+    RebuildControls();
+}
+
+void TOtherFusesFrame::SetFuseModel(const TFuseFrameModel &model)
+{
+    m_model = model;
+    RebuildControls();
+}
+
+void TOtherFusesFrame::RebuildControls()
+{
+    setUpdatesEnabled(false);
     qDeleteAll(m_controls);
     m_controls.clear();
     const QList<TFuseControl> &controls = m_model.Controls();

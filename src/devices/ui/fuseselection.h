@@ -22,6 +22,8 @@ public:
     void BuildFuseFrame(const DeviceRecord &device, const FuseNameTable &fuseNames, const TDescriptionFile &descriptions);
     /// Sets the controls to the device's default fuses.
     void SelectDefaultFuses(const DeviceRecord &device, const FuseNameTable &fuseNames);
+    /// Shows a fuse model built elsewhere (the wizard's own), controls and choices.
+    void SetFuseModel(const TFuseFrameModel &model);
     /// The chosen fuse names, separated by ", ".
     QString SelectedFuses() const { return m_model.SelectedFuses(); }
 
@@ -34,6 +36,7 @@ signals:
     void FusesChanged();
 
 private:
+    void RebuildControls();
     void ShowModel();
 
     TFuseFrameModel m_model;
