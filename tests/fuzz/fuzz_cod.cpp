@@ -23,12 +23,12 @@ KIV_FUZZ_TARGET(cod)
 
     TCodFile cod;
     if (!cod.Parse(data, size))
-        return Outcome(false, cod.Error());
+        return fuzz::Outcome(false, cod.Error());
     (void)cod.Processor();
     (void)cod.FileNames();
     TDebugInfo info;
     info.FromCod(cod, "/nonexistent/fuzz.cod");
-    return Outcome(true, {}, std::to_string(cod.Sections().size()) + " directories, "
+    return fuzz::Outcome(true, {}, std::to_string(cod.Sections().size()) + " directories, "
                                  + std::to_string(cod.ProgramBytes().size()) + " program bytes, "
                                  + fuzz::WalkDebugModel(info));
 }

@@ -18,7 +18,7 @@ KIV_FUZZ_TARGET(coff)
     if (!coff.Parse(data, size)) {
         if (headersOk && coff.ErrorKind() == TCoffReadError::crBadMagic)
             std::abort();   // the header check and the reader disagree about the magic
-        return Outcome(false, coff.Error());
+        return fuzz::Outcome(false, coff.Error());
     }
     if (!headersOk)
         std::abort();       // the reader took a file whose headers the header check refused
@@ -46,5 +46,5 @@ KIV_FUZZ_TARGET(coff)
 
     TDebugInfo info;
     info.FromCoff(coff, "/nonexistent/fuzz.cof");
-    return Outcome(true, {}, fuzz::WalkDebugModel(info));
+    return fuzz::Outcome(true, {}, fuzz::WalkDebugModel(info));
 }

@@ -20,5 +20,5 @@ KIV_FUZZ_TARGET(dasm)
     std::string listing;
     std::string error;
     const bool ok = DisassembleBytes(options, input, &listing, &error);
-    return Outcome(ok, error, std::to_string(listing.size()) + " listing bytes");
+    return fuzz::Outcome(ok, error, std::to_string(listing.size()) + " listing bytes");
 }

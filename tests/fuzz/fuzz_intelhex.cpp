@@ -15,7 +15,7 @@ KIV_FUZZ_TARGET(intelhex)
         TIntelHex hex;
         const bool ok = hex.Parse(text, format);
         if (!ok) {
-            summary += Outcome(false, hex.Error()) + "\n";
+            summary += fuzz::Outcome(false, hex.Error()) + "\n";
             continue;
         }
         std::size_t bytes = 0;
@@ -33,7 +33,7 @@ KIV_FUZZ_TARGET(intelhex)
                 || again.Segments()[i].bytes != hex.Segments()[i].bytes)
                 std::abort();
         }
-        summary += Outcome(true, {}, std::to_string(hex.Segments().size()) + " runs, " + std::to_string(bytes)
+        summary += fuzz::Outcome(true, {}, std::to_string(hex.Segments().size()) + " runs, " + std::to_string(bytes)
                                          + " bytes") + "\n";
     }
     return summary;

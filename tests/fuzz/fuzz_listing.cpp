@@ -16,5 +16,5 @@ KIV_FUZZ_TARGET(listing)
         if (!index.AddressOfListLine(code.line, &address) || index.ListLineOfAddress(code.address) == 0)
             std::abort();   // every code line must be found again by line and by address
     }
-    return Outcome(true, {}, std::to_string(index.CodeLines().size()) + " code lines");
+    return fuzz::Outcome(true, {}, std::to_string(index.CodeLines().size()) + " code lines");
 }

@@ -34,6 +34,6 @@ KIV_FUZZ_TARGET(project)
     QFile::remove(target);
     QFile::remove(symPath);
     QFile::remove(projectPath);
-    return Outcome(true, {}, std::to_string(opened.size()) + " opened files, " + std::to_string(files.size())
+    return fuzz::Outcome(true, {}, std::to_string(opened.size()) + " opened files, " + std::to_string(files.size())
                                  + " project files, template " + std::to_string(int(made)));
 }

@@ -42,16 +42,27 @@ QStringList Inputs(const QString &folder)
     return files;
 }
 
-std::string Run(const std::string &target, const QString &file)
+std::string RunTarget(const std::string &target, const QString &file)
 {
     const QByteArray bytes = test::ReadFile(file);
     return fuzz::Targets().at(target)(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
                                       static_cast<std::size_t>(bytes.size()));
 }
 
-std::string FirstLine(const std::string &text)
+// A target that reads its bytes more than one way (HEX dialects, watch scopes) gives a line per
+// way; a seed is taken when one of them took it.
+bool SomeLineOk(const std::string &text)
 {
-    return text.substr(0, text.find('\n'));
+    std::size_t at = 0;
+    while (at < text.size()) {
+        if (text.compare(at, 2, "ok") == 0)
+            return true;
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            break;
+        at = end + 1;
+    }
+    return false;
 }
 
 class FuzzReplay : public ::testing::TestWithParam<std::string> {};
@@ -61,8 +72,8 @@ TEST_P(FuzzReplay, ReaderTakesEverySeed)
     const QStringList seeds = Inputs(FuzzDir() + "/corpus/" + QString::fromStdString(GetParam()));
     ASSERT_FALSE(seeds.isEmpty()) << "no seed corpus for " << GetParam();
     for (const QString &seed : seeds) {
-        const std::string summary = Run(GetParam(), seed);
-        EXPECT_EQ(FirstLine(summary).rfind("ok", 0), 0u) << seed.toStdString() << ": " << summary;
+        const std::string summary = RunTarget(GetParam(), seed);
+        EXPECT_TRUE(SomeLineOk(summary)) << seed.toStdString() << ": " << summary;
     }
 }
 
@@ -70,7 +81,7 @@ TEST_P(FuzzReplay, ReaderSurvivesKeptInputs)
 {
     const QString folder = FuzzDir() + "/regressions/" + QString::fromStdString(GetParam());
     for (const QString &input : Inputs(folder)) {
-        const std::string summary = Run(GetParam(), input);
+        const std::string summary = RunTarget(GetParam(), input);
         const QString expectFile = input + QStringLiteral(".expect");
         if (QFile::exists(expectFile)) {
             const std::string expected = test::ReadFile(expectFile).trimmed().toStdString();

@@ -42,5 +42,5 @@ KIV_FUZZ_TARGET(settings)
             std::abort();
     }
     QFile::remove(path);
-    return Outcome(true, {}, std::to_string(sections.size()) + " sections, " + std::to_string(keys) + " keys read");
+    return fuzz::Outcome(true, {}, std::to_string(sections.size()) + " sections, " + std::to_string(keys) + " keys read");
 }

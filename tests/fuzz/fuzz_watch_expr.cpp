@@ -73,6 +73,8 @@ KIV_FUZZ_TARGET(watch_expr)
     std::vector<std::uint8_t> ram(512);
     for (std::size_t i = 0; i < ram.size(); ++i)
         ram[i] = static_cast<std::uint8_t>(i * 7);
+    ram[0x44] = 0x30;   // ptr points at arr, inside the RAM image
+    ram[0x45] = 0x00;
     const std::string expression(reinterpret_cast<const char *>(data), size);
     std::string summary;
     for (int line : {11, 21}) {
