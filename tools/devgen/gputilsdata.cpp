@@ -104,6 +104,20 @@ QList<TGpProcessor> ParseProcessorList(const QString &text)
             }
         } else if (key == QLatin1String("Header File")) {
             current->headerFile = value;
+        } else if (key == QLatin1String("Bank Size")) {
+            current->bankSize = value.section(QLatin1Char(' '), 0, 0).toInt();
+        } else if (key == QLatin1String("Bank Number")) {
+            current->bankCount = value.toInt();
+        } else if (key == QLatin1String("Common RAM") || key == QLatin1String("Linear RAM")) {
+            if (auto m = rangeRx.match(value); m.hasMatch() && Hex(m.captured(1)) && Hex(m.captured(2))) {
+                auto &range = key.startsWith(QLatin1Char('C')) ? current->commonRam : current->linearRam;
+                range = qMakePair(*Hex(m.captured(1)), *Hex(m.captured(2)));
+            }
+        } else if (key == QLatin1String("Access Split")) {
+            current->accessSplit = Hex(value);
+        } else if (key == QLatin1String("Program Size")) {
+            current->programSize = value.section(QLatin1Char(' '), 0, 0).toUInt();
+            current->programSizeInBytes = value.endsWith(QLatin1String("bytes"));
         }
     }
     return list;

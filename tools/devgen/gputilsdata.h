@@ -45,6 +45,13 @@ struct TGpProcessor {
     std::optional<uint32_t> eepromEnd;
     QString headerFile;           ///< e.g. "p16f877a.inc"
     QList<TGpConfigWord> configWords;
+    int bankSize = 0;             ///< bytes per data bank, 0 when not given
+    int bankCount = 0;            ///< number of data banks, 0 when not given
+    std::optional<QPair<uint32_t, uint32_t>> commonRam;   ///< RAM seen in every bank
+    std::optional<QPair<uint32_t, uint32_t>> linearRam;   ///< linear view of the banked RAM
+    std::optional<uint32_t> accessSplit;                  ///< PIC18: first SFR address of the access bank
+    uint32_t programSize = 0;     ///< program memory as gpasm gives it
+    bool programSizeInBytes = false;   ///< true when programSize counts bytes (PIC18), else words
 
     /// The name gpasm's -p option takes ("p16f877a"), i.e. the second name.
     QString ProcessorName() const;
