@@ -11,11 +11,6 @@ namespace {
 constexpr uint32_t kBanked = 0x100;
 constexpr uint32_t kToFile = 0x200;
 
-bool IsTwoWord(uint16_t op)
-{
-    return op == op18Movff || op == op18Call || op == op18Lfsr || op == op18Goto;
-}
-
 }  // namespace
 
 TInsn TSimulator::Decode18(uint32_t index) const
@@ -200,27 +195,25 @@ template <bool kStep>
 TStop TSimulator::Run18(uint64_t endCycle)
 {
     (void)endCycle;
-#define ADDR18(in) (unsigned((in).f) | (((in).k & kBanked) ? m_bank : 0u))
+#define ADDR18(in) ResolveFile(unsigned((in).f) | (((in).k & kBanked) ? m_bank : 0u))
 #define SETFLAGS(mask, value)                                                                      \
     do {                                                                                           \
         uint8_t &st_ = StatusRef();                                                                \
         st_ = uint8_t((st_ & ~(mask)) | (value));                                                  \
     } while (0)
-#define DEST(in, value)                                                                            \
+#define DEST(in, addr, value)                                                                      \
     do {                                                                                           \
         if ((in).k & kToFile)                                                                      \
-            Write(ADDR18(in), (value));                                                            \
+            Write((addr), (value));                                                                \
         else                                                                                       \
             m_w = (value);                                                                         \
     } while (0)
+// A skip passes over one word; the second word of a two-word instruction then runs as a NOP,
+// which gives the data sheet's three cycles for skipping such an instruction.
 #define SKIP()                                                                                     \
     do {                                                                                           \
-        uint16_t nop_ = m_code[m_pc].op;                                                           \
-        if (nop_ == opBreak)                                                                       \
-            nop_ = m_breakOps[m_pc];                                                               \
-        const uint32_t words_ = IsTwoWord(nop_) ? 2 : 1;                                           \
-        m_pc = (m_pc + words_) & m_pcMask;                                                         \
-        m_cycles += words_;                                                                        \
+        m_pc = (m_pc + 1) & m_pcMask;                                                              \
+        ++m_cycles;                                                                                \
     } while (0)
 
     for (;;) {
@@ -393,7 +386,8 @@ TStop TSimulator::Run18(uint64_t endCycle)
         case op18Subwf:
         case op18Subwfb:
         case op18Subfwb: {
-            const unsigned a = Read(ADDR18(in));
+            const unsigned addr = ADDR18(in);
+            const unsigned a = Read(addr);
             const unsigned c = StatusRef() & kC;
             uint8_t r = 0;
             uint8_t fl = 0;
@@ -406,7 +400,7 @@ TStop TSimulator::Run18(uint64_t endCycle)
             case op18Subwfb: fl = SubFlags(a, m_w, !c, r); break;
             default: fl = SubFlags(m_w, a, !c, r); break;
             }
-            DEST(in, r);
+            DEST(in, addr, r);
             SETFLAGS(kAllFlags, fl);
             break;
         }
@@ -415,7 +409,8 @@ TStop TSimulator::Run18(uint64_t endCycle)
         case op18Xorwf:
         case op18Comf:
         case op18Movf: {
-            const uint8_t a = Read(ADDR18(in));
+            const unsigned addr = ADDR18(in);
+            const uint8_t a = Read(addr);
             uint8_t r;
             switch (op) {
             case op18Iorwf: r = uint8_t(a | m_w); break;
@@ -424,13 +419,14 @@ TStop TSimulator::Run18(uint64_t endCycle)
             case op18Comf: r = uint8_t(~a); break;
             default: r = a; break;
             }
-            DEST(in, r);
+            DEST(in, addr, r);
             SETFLAGS(kZ | kN, ZnFlags(r));
             break;
         }
         case op18Rrcf:
         case op18Rlcf: {
-            const uint8_t a = Read(ADDR18(in));
+            const unsigned addr = ADDR18(in);
+            const uint8_t a = Read(addr);
             const uint8_t c = StatusRef() & kC;
             uint8_t r;
             uint8_t carry;
@@ -441,31 +437,34 @@ TStop TSimulator::Run18(uint64_t endCycle)
                 r = uint8_t((a << 1) | c);
                 carry = a >> 7;
             }
-            DEST(in, r);
+            DEST(in, addr, r);
             SETFLAGS(kC | kZ | kN, uint8_t(carry | ZnFlags(r)));
             break;
         }
         case op18Rrncf:
         case op18Rlncf: {
-            const uint8_t a = Read(ADDR18(in));
+            const unsigned addr = ADDR18(in);
+            const uint8_t a = Read(addr);
             const uint8_t r = op == op18Rrncf ? uint8_t((a >> 1) | (a << 7)) : uint8_t((a << 1) | (a >> 7));
-            DEST(in, r);
+            DEST(in, addr, r);
             SETFLAGS(kZ | kN, ZnFlags(r));
             break;
         }
         case op18Swapf: {
-            const uint8_t a = Read(ADDR18(in));
-            DEST(in, uint8_t((a >> 4) | (a << 4)));
+            const unsigned addr = ADDR18(in);
+            const uint8_t a = Read(addr);
+            DEST(in, addr, uint8_t((a >> 4) | (a << 4)));
             break;
         }
         case op18Decfsz:
         case op18Incfsz:
         case op18Infsnz:
         case op18Dcfsnz: {
-            const uint8_t a = Read(ADDR18(in));
+            const unsigned addr = ADDR18(in);
+            const uint8_t a = Read(addr);
             const bool inc = op == op18Incfsz || op == op18Infsnz;
             const uint8_t r = inc ? uint8_t(a + 1) : uint8_t(a - 1);
-            DEST(in, r);
+            DEST(in, addr, r);
             const bool zeroSkips = op == op18Decfsz || op == op18Incfsz;
             if ((r == 0) == zeroSkips)
                 SKIP();
@@ -593,8 +592,11 @@ TStop TSimulator::Run18(uint64_t endCycle)
         default:
             break;
         }
-        if (kStep)
+        if (kStep) {
+            if (m_stackOverflow)
+                StackFault();
             return TStop::None;
+        }
     }
 #undef ADDR18
 #undef SETFLAGS

@@ -75,11 +75,14 @@ uint16_t TSimulator::ErasedWord() const
 void TSimulator::BuildMemory()
 {
     const int size = m_dev.DataSize();
-    m_map.assign(size_t(size), 0);
+    m_dataSize = size;
+    m_map.assign(size_t(size) + 1, 0);
     m_ramStore.assign(size_t(size) + 1, 0);
     m_ram = m_ramStore.data();
-    m_role.assign(size_t(size), roPlain);
-    m_aux.assign(size_t(size), 0);
+    m_role.assign(size_t(size) + 1, roPlain);
+    m_aux.assign(size_t(size) + 1, 0);
+    m_role[size_t(size)] = roUnimplemented;
+    m_map[size_t(size)] = uint16_t(size | kReadSpecial | kWriteSpecial);
 
     const bool mid = m_dev.core == TCore::Pic14;
     const bool enhanced = m_dev.core == TCore::Pic14E;
@@ -151,6 +154,9 @@ void TSimulator::BuildMemory()
         case roFsrPart:
         case roPcon:
             entry |= kWriteSpecial;
+            break;
+        case roIndf:
+            entry |= kWriteSpecial | kReadSpecial | (m_dev.IsPic18() ? kIndirect : 0);
             break;
         case roTxsta:
         default:
@@ -385,9 +391,23 @@ uint8_t TSimulator::ResetValue(int address) const
 
 // ---- reset -----------------------------------------------------------------------------------
 
+// Registers whose power-on value is unknown keep their value through the other resets (MCLR,
+// watchdog, RESET instruction, stack faults); the others take their reset value again.
+static bool KeepsValueOnReset(const std::string &n, bool pic18)
+{
+    static const char *const prefixes[] = {"WREG", "FSR", "PROD", "TMR1L", "TMR1H", "TMR3L", "TMR3H", "PORT", "LAT",
+                                           "GPIO", "EEADR", "EEDAT", "ADRES", "CCPR", "SSPBUF", "SSP1BUF",
+                                           "SSP2BUF"};
+    for (const char *p : prefixes)
+        if (StartsWith(n, p))
+            return true;
+    return n == "TMR1" || n == "TMR3" || (pic18 ? (n == "TMR0L" || n == "STATUS") : n == "TMR0");
+}
+
 void TSimulator::ResetRegisters(TResetCause cause)
 {
     const int size = DataSize();
+    const bool pic18 = m_dev.IsPic18();
     for (int a = 0; a < size; ++a) {
         const uint16_t entry = m_map[size_t(a)];
         if ((entry & kIndexMask) != a)
@@ -397,11 +417,24 @@ void TSimulator::ResetRegisters(TResetCause cause)
             m_ram[a] = 0;
             continue;
         }
-        const bool sfr = !m_dev.RegisterNames(a).empty();
-        if (sfr)
-            m_ram[a] = ResetValue(a);
-        else if (cause == TResetCause::PowerOn)
-            m_ram[a] = 0;
+        const std::vector<std::string> names = m_dev.RegisterNames(a);
+        if (names.empty()) {
+            if (cause == TResetCause::PowerOn)
+                m_ram[a] = 0;
+            continue;
+        }
+        if (cause != TResetCause::PowerOn && KeepsValueOnReset(names.front(), pic18))
+            continue;
+        if (cause != TResetCause::PowerOn && !pic18 && role == roStatus) {
+            // 000q quuu: the flags stay, the bank and page bits clear.
+            m_ram[a] = uint8_t((m_ram[a] & 0x07) | (ResetValue(a) & 0x18));
+            continue;
+        }
+        if (cause != TResetCause::PowerOn && pic18 && role == roStkptr) {
+            m_ram[a] &= 0xC0;   // STKFUL and STKUNF stay
+            continue;
+        }
+        m_ram[a] = ResetValue(a);
     }
     for (int p = 0; p < 11; ++p) {
         if (cause == TResetCause::PowerOn)
@@ -441,7 +474,8 @@ void TSimulator::Reset(TResetCause cause)
     } else {
         st = uint8_t((st & ~0x18) | toPd);
     }
-    m_fastW = m_fastStatus = m_fastBsr = 0;
+    if (cause == TResetCause::PowerOn)
+        m_fastW = m_fastStatus = m_fastBsr = 0;   // the fast register stack keeps its values otherwise
     m_sleeping = false;
     m_irqLevel = 0;
     m_wakeRequest = false;
@@ -931,6 +965,14 @@ void TSimulator::WriteLinear(unsigned address, uint8_t value)
     }
 }
 
+unsigned TSimulator::ResolveIndirect(unsigned index)
+{
+    const unsigned address = IndirectAddress(index, true);
+    if (m_role[m_map[address] & kIndexMask] == roIndf)
+        return unsigned(m_dataSize);
+    return address;
+}
+
 uint8_t TSimulator::ReadIndirect(unsigned index, bool peek)
 {
     const unsigned address = IndirectAddress(index, !peek);
@@ -963,7 +1005,9 @@ void TSimulator::WriteIndirect(unsigned index, uint8_t value)
 uint8_t TSimulator::ReadSpecial(unsigned index)
 {
     switch (m_role[index]) {
-    case roUnimplemented: return 0;
+    case roUnimplemented:
+        ++m_unimplementedAccesses;
+        return 0;
     case roIndf: return ReadIndirect(index);
     case roPcl:
         if (m_dev.IsPic18()) {
@@ -1056,6 +1100,7 @@ void TSimulator::WriteSpecial(unsigned index, uint8_t value)
 {
     switch (m_role[index]) {
     case roUnimplemented:
+        ++m_unimplementedAccesses;
         return;
     case roIndf:
         WriteIndirect(index, value);

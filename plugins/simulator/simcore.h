@@ -144,7 +144,7 @@ public:
     bool HasBreakpoint(uint32_t pcAddress) const;
 
     // ---- memory for the debugger (no side effects on reads) ----------------------------------
-    int DataSize() const { return int(m_map.size()); }
+    int DataSize() const { return m_dataSize; }
     /// True when the address holds a register or RAM.
     bool IsImplemented(int address) const;
     uint8_t PeekData(int address) const;
@@ -156,6 +156,9 @@ public:
     void SetEepromByte(int address, uint8_t value) { m_eeprom[size_t(address)] = value; }
     /// Return addresses on the hardware stack, most recent first (PC addressing).
     std::vector<uint32_t> StackEntries() const;
+    /// Number of return addresses the stack holds (at most its size).
+    int StackDepth() const { return m_stackDepth; }
+    int StackSize() const { return m_stackSize; }
 
     // ---- serial port -------------------------------------------------------------------------
     /// Receives each byte the USART transmits (called on the running thread).
@@ -166,6 +169,9 @@ public:
     /// Address of a register by name (for tests and tools), -1 when the device has none.
     int RegisterAddress(std::string_view name) const { return m_dev.RegisterAddress(name); }
     TRole RoleOf(int address) const;
+
+    /// Reads and writes of unimplemented data addresses so far (for tools that compare runs).
+    uint64_t UnimplementedAccesses() const { return m_unimplementedAccesses; }
 
     /// Read and write as an instruction would (side effects included).
     uint8_t Read(unsigned address);
@@ -178,7 +184,8 @@ private:
     // original) plus flags for addresses with behaviour on reading or writing.
     static constexpr uint16_t kReadSpecial = 0x8000;
     static constexpr uint16_t kWriteSpecial = 0x4000;
-    static constexpr uint16_t kIndexMask = 0x3FFF;
+    static constexpr uint16_t kIndirect = 0x2000;
+    static constexpr uint16_t kIndexMask = 0x1FFF;
 
     void BuildMemory();
     void BuildInterrupts();
@@ -194,6 +201,14 @@ private:
     template <bool kStep> TStop RunMid(uint64_t endCycle);
     template <bool kStep> TStop Run18(uint64_t endCycle);
 
+    /// The address a PIC18 file operand reaches: for an indirect register the address its FSR
+    /// gives (the FSR moved once), for an indirect register reached that way a cell that reads 0.
+    unsigned ResolveFile(unsigned address)
+    {
+        const uint16_t entry = m_map[address];
+        return (entry & kIndirect) ? ResolveIndirect(entry & kIndexMask) : address;
+    }
+    unsigned ResolveIndirect(unsigned index);
     uint8_t ReadSpecial(unsigned index);
     void WriteSpecial(unsigned index, uint8_t value);
     uint8_t PeekSpecial(unsigned index) const;
@@ -223,6 +238,7 @@ private:
     void UpdateIrq();
     bool TakeInterrupt();
     void EnterSleep();
+    void StackFault();
     void WakeUp();
     void ClearWatchdog();
     void WatchdogChanged();
@@ -262,13 +278,16 @@ private:
     std::unordered_map<uint32_t, uint16_t> m_breakOps;   // word index -> original op
     uint32_t m_pcMask = 0;
 
-    // Data memory.
+    // Data memory; one more entry than the device has: a cell that reads 0 and ignores writes.
+    int m_dataSize = 0;
     std::vector<uint16_t> m_map;
     std::vector<uint8_t> m_ramStore;
     uint8_t *m_ram = nullptr;
     std::vector<uint8_t> m_role;
     std::vector<uint8_t> m_aux;
     std::vector<uint8_t> m_eeprom;
+
+    uint64_t m_unimplementedAccesses = 0;
 
     // Core state.
     uint32_t m_pc = 0;   // word index (PIC18: byte address / 2)

@@ -600,8 +600,11 @@ TStop TSimulator::RunMid(uint64_t endCycle)
         default:
             break;
         }
-        if (kStep)
+        if (kStep) {
+            if (m_stackOverflow)
+                StackFault();
             return TStop::None;
+        }
     }
 }
 

@@ -251,19 +251,8 @@ TStop TSimulator::HandleEvents()
             m_tookInterrupt = true;
         }
     }
-    if (m_stackOverflow) {
-        m_stackOverflow = false;
-        const TSimConfigSetting *stvren = m_dev.Setting("STVREN");
-        if (!stvren)
-            stvren = m_dev.Setting("STVR");
-        if (stvren) {
-            const std::string option = stvren->OptionOf(ConfigWord(m_dev.ConfigIndex(stvren->address)));
-            if (option == "ON") {
-                Reset(TResetCause::StackOverflow);
-                m_tookInterrupt = true;
-            }
-        }
-    }
+    if (m_stackOverflow)
+        StackFault();
     if (m_sleeping && m_wakeRequest) {
         if (m_dev.IsBaseline()) {
             Reset(TResetCause::Mclr);
@@ -278,6 +267,22 @@ TStop TSimulator::HandleEvents()
     m_pollAt = m_cycles + kPollCycles;
     Reschedule();
     return TStop::None;
+}
+
+void TSimulator::StackFault()
+{
+    m_stackOverflow = false;
+    const TSimConfigSetting *stvren = m_dev.Setting("STVREN");
+    if (!stvren)
+        stvren = m_dev.Setting("STVR");
+    if (!stvren)
+        return;
+    const std::string option = stvren->OptionOf(ConfigWord(m_dev.ConfigIndex(stvren->address)));
+    if (option == "ON") {
+        // A stack overflow or underflow resets the part.
+        Reset(TResetCause::StackOverflow);
+        m_tookInterrupt = true;
+    }
 }
 
 void TSimulator::EnterSleep()
