@@ -435,6 +435,18 @@ void TSimulator::ResetRegisters(TResetCause cause)
             continue;
         }
         m_ram[a] = ResetValue(a);
+        if (role == roFsr && m_dev.IsBaseline())
+            m_ram[a] = uint8_t(m_ram[a] | ~unsigned(DataSize() - 1));   // unimplemented bits read 1
+    }
+    // The MCLR pin is high while the part runs: with MCLRE on, its port bit reads 1.
+    m_pinIn.fill(0);
+    if (const TSimConfigSetting *mclre = m_dev.Setting("MCLRE"); mclre && m_dev.mclrPin.size() == 3) {
+        const std::string &pin = m_dev.mclrPin;
+        const int port = pin[0] == 'G' ? 0 : pin[1] < 'I' ? pin[1] - 'A' : pin[1] - 'A' - 1;
+        const int bit = pin[2] - '0';
+        if (port >= 0 && port < 11 && bit >= 0 && bit < 8
+            && mclre->OptionOf(ConfigWord(m_dev.ConfigIndex(mclre->address))) == "ON")
+            m_pinIn[size_t(port)] = uint8_t(1u << bit);
     }
     for (int p = 0; p < 11; ++p) {
         if (cause == TResetCause::PowerOn)
@@ -1123,8 +1135,9 @@ void TSimulator::WriteSpecial(unsigned index, uint8_t value)
         if (m_dev.IsPic18()) {
             m_ram[index] = value & 0x1F;
         } else {
-            // /TO and /PD are read-only.
-            m_ram[index] = uint8_t((value & ~0x18) | (m_ram[index] & 0x18));
+            // /TO and /PD are read-only; the enhanced core has nothing above them.
+            const uint8_t implemented = m_dev.core == TCore::Pic14E ? 0x07 : 0xE7;
+            m_ram[index] = uint8_t((value & implemented) | (m_ram[index] & 0x18));
             UpdateBank();
         }
         return;

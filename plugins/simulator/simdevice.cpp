@@ -23,6 +23,7 @@
 //   r ADDR NAME                  a register
 //   b REG BIT=N ...              the bits of a register (N decimal)
 //   m REG MASK                   the named bits of a port, latch, tris or analog select register
+//   mclr PIN                     the port pin that is the MCLR input when MCLRE is on
 
 namespace kiv::sim {
 
@@ -169,6 +170,8 @@ bool TSimDevice::Parse(std::string_view text)
                     return false;
                 map[std::string(w[i].substr(0, eq))] = int(b);
             }
+        } else if (key == "mclr" && w.size() == 2) {
+            mclrPin = std::string(w[1]);
         } else if (key == "m" && w.size() == 3 && Number(w[2], 16, a)) {
             pinMasks[std::string(w[1])] = uint8_t(a);
         } else {

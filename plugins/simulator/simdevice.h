@@ -63,6 +63,7 @@ public:
     std::vector<std::pair<int, std::string>> registers;      ///< (address, name), by address
     std::map<std::string, std::map<std::string, int>> bits;  ///< register -> bit -> number
     std::map<std::string, uint8_t> pinMasks;                 ///< PORTA/TRISA/LATA/ANSELA -> named bits
+    std::string mclrPin;                                     ///< "RB3", "GP3": the MCLR input when MCLRE is on
 
     /// Data addresses of the device: banks times bank size (PIC18: 4096).
     int DataSize() const { return bankSize * bankCount; }

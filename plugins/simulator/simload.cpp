@@ -1,6 +1,9 @@
 #include "simload.h"
 
+#include "coff_file.h"
 #include "intelhex.h"
+
+#include <fstream>
 
 #include <cstdio>
 
@@ -8,14 +11,15 @@ namespace kiv::sim {
 
 namespace {
 
-bool LoadImage(TSimulator &sim, const TIntelHex &hex, const std::string &what, std::string &error)
+bool LoadSegments(TSimulator &sim, const std::vector<THexSegment> &segments, const std::string &what,
+                  std::string &error)
 {
     sim.ErasePrograms();
-    if (hex.Empty()) {
+    if (segments.empty()) {
         error = what + " holds no program.";
         return false;
     }
-    for (const THexSegment &segment : hex.Segments()) {
+    for (const THexSegment &segment : segments) {
         for (size_t i = 0; i < segment.bytes.size(); ++i) {
             const uint32_t address = segment.address + uint32_t(i);
             if (!sim.LoadHexByte(address, segment.bytes[i])) {
@@ -42,7 +46,45 @@ bool LoadHexFile(TSimulator &sim, const std::string &path, std::string &error)
         sim.ErasePrograms();
         return false;
     }
-    return LoadImage(sim, hex, "The HEX file " + path, error);
+    return LoadSegments(sim, hex.Segments(), "The HEX file " + path, error);
+}
+
+bool LoadCoffFile(TSimulator &sim, const std::string &path, std::string &error)
+{
+    TCoffFile coff;
+    if (!coff.Load(path)) {
+        error = "Cannot load the COFF file " + path + ": " + coff.Error();
+        sim.ErasePrograms();
+        return false;
+    }
+    const std::string what = "The COFF file " + path;
+    const unsigned unit = coff.ProgramAddressBytes();
+    if ((unit == 1) != sim.Device().IsPic18()) {
+        error = what + " was built for a " + (unit == 1 ? "PIC18" : "12-bit or 14-bit") + " part, not the "
+                + sim.Device().name + ".";
+        sim.ErasePrograms();
+        return false;
+    }
+    std::vector<THexSegment> segments;
+    for (const TCoffSection &section : coff.Sections())
+        if (section.InProgramMemory() && section.HasData())
+            segments.push_back({section.physicalAddress * unit, section.data});
+    return LoadSegments(sim, segments, what, error);
+}
+
+bool LoadProgramFile(TSimulator &sim, const std::string &path, std::string &error)
+{
+    std::ifstream in(path, std::ios::binary);
+    char magic[2] = {0, 0};
+    if (!in || !in.read(magic, 2)) {
+        error = "Cannot read the program file " + path + ".";
+        sim.ErasePrograms();
+        return false;
+    }
+    const unsigned word = uint8_t(magic[0]) | unsigned(uint8_t(magic[1])) << 8;
+    if (word == 0x1234 || word == 0x1240)
+        return LoadCoffFile(sim, path, error);
+    return LoadHexFile(sim, path, error);
 }
 
 bool LoadHexText(TSimulator &sim, const std::string &text, std::string &error)
@@ -53,7 +95,7 @@ bool LoadHexText(TSimulator &sim, const std::string &text, std::string &error)
         sim.ErasePrograms();
         return false;
     }
-    return LoadImage(sim, hex, "The HEX file", error);
+    return LoadSegments(sim, hex.Segments(), "The HEX file", error);
 }
 
 }  // namespace kiv::sim

@@ -1,7 +1,7 @@
 #pragma once
 
-// Loading a program file into the simulator: an Intel HEX file (INHX8M/INHX32) read with the
-// shared HEX reader, its bytes placed by the device's layout.
+// Loading a program file into the simulator: an Intel HEX file (INHX8M/INHX32) or a COFF file,
+// read with the shared readers, their bytes placed by the device's layout.
 
 #include "simcore.h"
 
@@ -13,6 +13,12 @@ namespace kiv::sim {
 /// part is erased first and reset afterwards. False with a message when the file cannot be read,
 /// is not a valid HEX file, or holds data outside the device; the part is then left erased.
 bool LoadHexFile(TSimulator &sim, const std::string &path, std::string &error);
+
+/// Loads the program memory, configuration and EEPROM sections of a COFF file that gplink wrote.
+bool LoadCoffFile(TSimulator &sim, const std::string &path, std::string &error);
+
+/// A HEX or a COFF file, told apart by their first bytes.
+bool LoadProgramFile(TSimulator &sim, const std::string &path, std::string &error);
 
 /// The same for the text of a HEX file already in memory.
 bool LoadHexText(TSimulator &sim, const std::string &text, std::string &error);

@@ -25,6 +25,7 @@ QTextStream &Err()
 int VerbCod(const QStringList &args);
 int VerbCompile(const QStringList &args);
 int VerbDevices(const QStringList &args);
+int VerbSim(const QStringList &args);
 int VerbFind(const QStringList &args);
 int VerbReplace(const QStringList &args);
 int VerbDisasm(const QStringList &args);
@@ -74,6 +75,7 @@ const TVerb kVerbs[] = {
     {"eval", "eval FILE EXPR --ram ADDR:BYTES", "evaluate an expression with the watch library over RAM bytes", &VerbEval},
     {"cod", "cod FILE.cod [OUT]", "write the COD dump report of a debug file", &VerbCod},
     {"hexinfo", "hexinfo FILE.hex", "print what the comment lines of a HEX file say", &VerbHexinfo},
+    {"sim", "sim --device NAME PROG.hex [--cycles N] [--trace N] [--uart]", "run a program in the simulator; print the final PC, W and cycles", &VerbSim},
 };
 
 void PrintHelp()

@@ -87,11 +87,18 @@ std::vector<uint16_t> RandomMid(std::mt19937 &rng, long length, bool enhanced)
             return 0x00;               // INDF / INDF0
         if (pick < 95)
             return enhanced ? 0x01u : 0x04u;   // INDF1 / FSR
-        if (pick < 97)
+        if (pick < 97 && !enhanced)
             return 0x0A;               // PCLATH (kept small below)
         return 0x02;                   // PCL
     };
     const long n = length;
+    if (enhanced) {
+        // FSR0 and FSR1 start in RAM, so that MOVIW/MOVWI with an offset stay in the data space.
+        for (unsigned fsrl : {0x04u, 0x06u}) {
+            words.push_back(uint16_t(0x3000 | (0x20 + Rand(rng, 0x60))));
+            words.push_back(uint16_t(0x0080 | fsrl));
+        }
+    }
     while (long(words.size()) < n - 2) {
         const unsigned kind = Rand(rng, 100);
         const unsigned d = Rand(rng, 2);
@@ -176,6 +183,71 @@ std::vector<uint16_t> RandomMid(std::mt19937 &rng, long length, bool enhanced)
         words.push_back(0x0000);
     }
     words.push_back(uint16_t(0x2800));   // GOTO 0
+    return words;
+}
+
+// The 12-bit stream: every instruction but SLEEP, OPTION and TRIS, with file operands from the
+// general purpose RAM of bank 0 (0x10-0x1F), the shared RAM 0x08-0x0F and the core registers
+// INDF, STATUS and FSR; FSR is loaded with RAM addresses of both banks before indirect use.
+std::vector<uint16_t> RandomBaseline(std::mt19937 &rng, long length)
+{
+    std::vector<uint16_t> words;
+    auto file = [&]() -> unsigned {
+        const unsigned pick = Rand(rng, 100);
+        if (pick < 84)
+            return 0x08 + Rand(rng, 0x18);
+        if (pick < 92)
+            return 0x03;   // STATUS
+        return 0x00;       // INDF (FSR itself only through MOVLW/MOVWF, so that it stays in RAM)
+    };
+    const long n = length;
+    while (long(words.size()) < n - 2) {
+        const unsigned kind = Rand(rng, 100);
+        const unsigned d = Rand(rng, 2);
+        if (kind < 6) {
+            const unsigned target = Rand(rng, 2) ? 0x08 + Rand(rng, 0x18) : 0x30 + Rand(rng, 0x10);
+            words.push_back(uint16_t(0xC00 | target));   // MOVLW
+            words.push_back(uint16_t(0x020 | 0x04));     // MOVWF FSR
+            continue;
+        }
+        if (kind < 52) {
+            static const uint16_t ops[] = {0x080, 0x0C0, 0x100, 0x140, 0x180, 0x1C0, 0x200,
+                                           0x240, 0x280, 0x2C0, 0x300, 0x340, 0x380, 0x3C0};
+            words.push_back(uint16_t(ops[Rand(rng, 14)] | (d << 5) | file()));
+            continue;
+        }
+        if (kind < 58) {
+            words.push_back(uint16_t(0x020 | file()));   // MOVWF
+            continue;
+        }
+        if (kind < 61) {
+            words.push_back(Rand(rng, 2) ? uint16_t(0x060 | file()) : uint16_t(0x040));   // CLRF / CLRW
+            continue;
+        }
+        if (kind < 76) {
+            words.push_back(uint16_t(0x400 | (Rand(rng, 4) << 8) | (Rand(rng, 8) << 5) | file()));
+            continue;
+        }
+        if (kind < 90) {
+            static const uint16_t ops[] = {0xC00, 0xD00, 0xE00, 0xF00};
+            words.push_back(uint16_t(ops[Rand(rng, 4)] | Rand(rng, 256)));
+            continue;
+        }
+        if (kind < 94) {
+            // GOTO anywhere in the program, CALL into the first 256 words.
+            if (Rand(rng, 3))
+                words.push_back(uint16_t(0xA00 | Rand(rng, unsigned(n))));
+            else
+                words.push_back(uint16_t(0x900 | Rand(rng, std::min<unsigned>(256, unsigned(n)))));
+            continue;
+        }
+        if (kind < 96) {
+            words.push_back(uint16_t(0x800 | Rand(rng, 256)));   // RETLW
+            continue;
+        }
+        words.push_back(kind < 98 ? 0x004 : 0x000);   // CLRWDT / NOP
+    }
+    words.push_back(0xA00);   // GOTO 0
     return words;
 }
 
@@ -342,7 +414,7 @@ public:
         TState s;
         s.pc = GpPc();
         s.w = m_gp->Wget();
-        s.status = m_gp->status->get_value() & (m_pic18 ? kStatus18Mask : 0xFF);
+        s.status = m_gp->status->get_value() & ((m_pic18 || m_enhanced) ? kStatus18Mask : 0xFF);
         s.cycles = get_cycles().get();
         return s;
     }
@@ -351,6 +423,7 @@ public:
     {
         m_tblptru = m_sim.RegisterAddress("TBLPTRU");
         m_status = m_sim.RegisterAddress("STATUS");
+        m_pclath = m_sim.RegisterAddress("PCLATH");
         const TSimDevice &dev = m_sim.Device();
         for (int a = 0; a < m_sim.DataSize(); ++a) {
             const TRole role = m_sim.RoleOf(a);
@@ -374,11 +447,18 @@ public:
             return 0x3F;
         if (m_pic18 && address == m_status)
             return kStatus18Mask;
+        if (m_enhanced && address == m_status)
+            return kStatus18Mask;
+        // Enhanced 14-bit PCLATH: the data sheet implements PCLATH<6:0>; gpsim keeps five bits.
+        if (m_enhanced && address == m_pclath)
+            return 0x1F;
         return 0xFF;
     }
-    int m_tblptru = -1, m_status = -1;
+    bool m_enhanced = false;
+    int m_tblptru = -1, m_status = -1, m_pclath = -1;
 
-    // PIC18 STATUS: bits 7-5 are unimplemented and read 0; gpsim stores what is written there.
+    // PIC18 and enhanced 14-bit STATUS: bits 7-5 are unimplemented and read 0; gpsim stores what
+    // is written there.
     static constexpr unsigned kStatus18Mask = 0x1F;
 
     std::string Describe(const TState &s) const
@@ -423,9 +503,30 @@ const char *KnownDifference(const TSimulator &sim, uint32_t word, bool programme
         if (call && sim.StackDepth() == sim.StackSize())
             return "a call with the stack full (the data sheet's stack is a circular buffer that the next "
                    "push overwrites; gpsim refuses the call)";
+        if (core == TCore::Pic14 && (word & 0x3000) == 0x2000) {
+            const int pclath = sim.RegisterAddress("PCLATH");
+            const uint32_t target = ((sim.PeekData(pclath) & 0x18u) << 8) | (word & 0x7FF);
+            if (target >= sim.ProgramWords())
+                return call ? "a call past the end of program memory (the chip wraps around within its memory; "
+                              "gpsim refuses the call)"
+                            : "a jump past the end of program memory (the chip wraps around within its memory; "
+                              "gpsim stops)";
+        }
         if (ret && sim.StackDepth() == 0)
             return "a return with the stack empty (the data sheet's circular stack returns the entry it "
                    "comes to; gpsim returns to 0)";
+    }
+    if (core == TCore::Pic14E) {
+        const bool call = (word & 0x3800) == 0x2000 || word == 0x000A;
+        const bool ret = word == 0x0008 || word == 0x0009 || (word & 0x3F00) == 0x3400;
+        if ((call && sim.StackDepth() == sim.StackSize()) || (ret && sim.StackDepth() == 0))
+            return "a call with the stack full or a return with it empty (the data sheet resets the part "
+                   "when STVREN is set; gpsim stops without running the instruction)";
+        const bool jump = (word & 0x3000) == 0x2000 || word == 0x000A || ((word & 0x3F7F) == 0x0082 && (word & 0x80))
+                          || (word & 0x3F7F) == 0x0782;
+        if (jump && (sim.PeekData(sim.RegisterAddress("PCLATH")) & 0x60))
+            return "a jump from a page set by PCLATH<6:5> (the data sheet implements PCLATH<6:0>; gpsim keeps "
+                   "five bits)";
     }
     if (core == TCore::Pic18 && word == 0x0007 && sim.W() >= 0xFA)
         return "DAW where the low digit's adjustment carries out of W (the data sheet adds that carry to the "
@@ -523,8 +624,9 @@ int main(int argc, char **argv)
     std::string hexPath = o.hex;
     if (o.random) {
         std::mt19937 rng(o.seed);
-        words = device->IsPic18() ? Random18(rng, o.length)
-                                  : RandomMid(rng, o.length, device->core == TCore::Pic14E);
+        words = device->IsPic18()      ? Random18(rng, o.length)
+                : device->IsBaseline() ? RandomBaseline(rng, o.length)
+                                       : RandomMid(rng, o.length, device->core == TCore::Pic14E);
     }
     if (o.random) {
         processor = context->add_processor(device->processor.c_str(), "diff");
@@ -540,10 +642,17 @@ int main(int argc, char **argv)
 
     TDiff diff(*device, gp);
     diff.m_pic18 = device->IsPic18();
+    diff.m_enhanced = device->core == TCore::Pic14E;
     diff.m_sim.SetClockHz(o.clockMHz * 1e6);
     std::string error;
     if (o.random) {
         // Program words in both; the watchdog off in both (configuration word defaults aside).
+        if (device->IsBaseline()) {
+            // The reset vector of the 12-bit core is the last word: the oscillator calibration MOVLW.
+            while (words.size() < diff.m_sim.ProgramWords() - 1)
+                words.push_back(diff.m_sim.ErasedWord());
+            words.push_back(0xC70);
+        }
         for (size_t i = 0; i < words.size(); ++i) {
             const uint32_t byteAddress = uint32_t(i * 2);
             diff.m_sim.LoadHexByte(byteAddress, uint8_t(words[i]));
@@ -595,12 +704,17 @@ int main(int argc, char **argv)
         diff.m_sim.PokeData(a, v);
         gp->registers[a]->put_value(v);
     }
+    // A processor gpsim creates has not been through a power-on reset: its STATUS starts with /TO
+    // and /PD clear. It takes the power-on STATUS.
+    if (o.random && !device->IsPic18())
+        gp->status->put_value(diff.m_sim.Status());
     uint64_t base = get_cycles().get() - diff.m_sim.Cycles();
 
     std::string first = diff.Compare(base);
     if (!first.empty()) {
         std::printf("difference after reset:\n%s", first.c_str());
-        return 1;
+        if (!o.keepGoing)
+            return 1;
     }
     std::map<std::string, long> known;
     uint64_t resetsSeen = UINT64_MAX;
@@ -611,6 +725,39 @@ int main(int argc, char **argv)
         const uint32_t index = device->IsPic18() ? before.pc / 2 : before.pc;
         const bool isProgrammed = index < programmed.size() && programmed[index];
         const char *why = KnownDifference(diff.m_sim, word, isProgrammed);
+        if (o.random && (device->core == TCore::Pic14 || device->IsBaseline())) {
+            // An INDF operand reaching a peripheral register: the comparison would be one of pin and
+            // peripheral models, not of the core; the run ends there.
+            const bool indf = device->IsBaseline() ? (word & 0x1F) == 0 && word >= 0x020 && word < 0x800
+                                                   : (word & 0x7F) == 0 && word >= 0x0080 && word < 0x2000;
+            if (indf) {
+                const int fsr = diff.m_sim.PeekData(4);
+                const int address = device->IsBaseline() ? fsr & (diff.m_sim.DataSize() - 1)
+                                                         : (fsr | (diff.m_sim.Status() & 0x80) << 1);
+                static const std::set<std::string> core = {"INDF", "PCL", "STATUS", "FSR", "PCLATH"};
+                const std::vector<std::string> names = device->RegisterNames(address);
+                const TRole role = diff.m_sim.RoleOf(address);
+                if ((!names.empty() && !core.count(names.front())) || role == roPort || role == roTmr0) {
+                    std::printf("ok: %ld steps, stopped where INDF reached the register at 0x%03X\n", step - 1,
+                                unsigned(address));
+                    for (const auto &[text, count] : known)
+                        std::printf("  known difference, %ld times: %s\n", count, text.c_str());
+                    return 0;
+                }
+            }
+        }
+        if (o.random && device->core == TCore::Pic14E) {
+            for (const char *name : {"FSR0L", "FSR1L"}) {
+                const int low = diff.m_sim.RegisterAddress(name);
+                const int fsr = diff.m_sim.PeekData(low) | diff.m_sim.PeekData(low + 1) << 8;
+                if (fsr >= 0x1000 - 0x40) {
+                    std::printf("ok: %ld steps, stopped where %s reached 0x%04X\n", step - 1, name, unsigned(fsr));
+                    for (const auto &[text, count] : known)
+                        std::printf("  known difference, %ld times: %s\n", count, text.c_str());
+                    return 0;
+                }
+            }
+        }
         if (o.random && device->IsPic18()) {
             // The random stream moves FSRs freely; once one reaches the special function registers the
             // run compares peripherals rather than the core, and ends.
@@ -640,22 +787,24 @@ int main(int argc, char **argv)
                 why = "a table read of program memory the program does not set (erased flash reads 0xFF; gpsim "
                       "reads its empty-word marker 0x3FFF)";
         }
-        if (why && std::strstr(why, "refuses")) {
+        if (why && (std::strstr(why, "refuses") || std::strstr(why, "gpsim stops"))) {
             std::printf("ok: %ld steps, stopped before a known difference: %s\n", step - 1, why);
             return 0;
         }
         // RAM the FSRs point at before and after the step (for bringing gpsim back).
         std::vector<int> touched;
         auto addTouched = [&]() {
-            if (!device->IsPic18())
+            if (!device->IsPic18() && device->core != TCore::Pic14E)
                 return;
             for (const char *name : {"FSR0L", "FSR1L", "FSR2L"}) {
                 const int low = diff.m_sim.RegisterAddress(name);
                 if (low < 0)
                     continue;
-                const int fsr = diff.m_sim.PeekData(low) | (diff.m_sim.PeekData(low + 1) & 0x0F) << 8;
+                const int fsr = device->IsPic18()
+                                    ? diff.m_sim.PeekData(low) | (diff.m_sim.PeekData(low + 1) & 0x0F) << 8
+                                    : diff.m_sim.PeekData(low) | diff.m_sim.PeekData(low + 1) << 8;
                 for (int d = -1; d <= 1; ++d)
-                    if (fsr + d >= 0 && fsr + d < 0xF60)
+                    if (fsr + d >= 0 && fsr + d < (device->IsPic18() ? 0xF60 : 0x1000) && !device->RegisterNames(fsr + d).size())
                         touched.push_back(fsr + d);
             }
         };
@@ -691,6 +840,24 @@ int main(int argc, char **argv)
             base -= shortfall;
             ++known[shortWhy];
         }
+        if (device->core == TCore::Pic14E) {
+            // STATUS bits 7-5 and PCLATH bits 6-5 of the enhanced core: the data sheet implements
+            // PCLATH<6:0> and nothing above /TO in STATUS; gpsim keeps STATUS<7:5> and cuts PCLATH to
+            // five bits. gpsim takes our values so that later reads and jumps agree.
+            const unsigned gpStatus = gp->status->get_value() & 0xFF;
+            if (gpStatus != diff.m_sim.Status() && (gpStatus & 0x1F) == diff.m_sim.Status()) {
+                gp->status->put_value(diff.m_sim.Status());
+                ++known["STATUS bits 7-5 of the enhanced 14-bit core (unimplemented, read 0; gpsim stores them)"];
+            }
+            const int pclath = diff.m_sim.RegisterAddress("PCLATH");
+            const unsigned ours = diff.m_sim.PeekData(pclath);
+            const unsigned theirs = gp->registers[pclath]->get_value() & 0xFF;
+            if (ours != theirs && (ours & 0x1F) == (theirs & 0x1F)) {
+                gp->registers[pclath]->put_value(ours);
+                ++known["PCLATH bits 6-5 of the enhanced 14-bit core (the data sheet implements PCLATH<6:0>; gpsim "
+                        "keeps five bits)"];
+            }
+        }
         if (!why && device->IsPic18()) {
             // OV after an addition: the data sheet's OV is the two's-complement overflow (carry into
             // bit 7 differs from the carry out); gpsim sets it by other rules (ADDWF/ADDLW: the result's
@@ -709,7 +876,7 @@ int main(int argc, char **argv)
             gp->status->put_value(diff.m_sim.Status());
             if (const int pclath = diff.m_sim.RegisterAddress("PCLATH"); pclath >= 0)
                 gp->registers[pclath]->put_value(diff.m_sim.PeekData(pclath));
-            if (device->IsPic18()) {
+            if (device->IsPic18() || device->core == TCore::Pic14E) {
                 // The FSRs and the RAM they point at take our values.
                 for (const char *name : {"FSR0L", "FSR0H", "FSR1L", "FSR1H", "FSR2L", "FSR2H"})
                     if (const int a = diff.m_sim.RegisterAddress(name); a >= 0)
@@ -724,7 +891,7 @@ int main(int argc, char **argv)
         diff.m_history.push_back("step " + std::to_string(step) + " at " + Hex(before.pc, 4) + " word " + Hex(word, 4)
                                  + " -> " + diff.Describe(diff.Ours()) + " stack " + std::to_string(diff.m_sim.StackDepth())
                                  + "/" + std::to_string(gp->stack->pointer)
-                                 + (device->IsPic18() ? " TBLPTR=" + Hex(unsigned(diff.m_sim.PeekData(0xFF6) | diff.m_sim.PeekData(0xFF7) << 8 | diff.m_sim.PeekData(0xFF8) << 16), 6) + " FSR1=" + Hex(unsigned(diff.m_sim.PeekData(0xFE1) | diff.m_sim.PeekData(0xFE2) << 8), 3) + " FSR2=" + Hex(unsigned(diff.m_sim.PeekData(0xFD9) | diff.m_sim.PeekData(0xFDA) << 8), 3) : std::string()));
+                                 + (device->IsPic18() ? " TBLPTR=" + Hex(unsigned(diff.m_sim.PeekData(0xFF6) | diff.m_sim.PeekData(0xFF7) << 8 | diff.m_sim.PeekData(0xFF8) << 16), 6) + " FSR1=" + Hex(unsigned(diff.m_sim.PeekData(0xFE1) | diff.m_sim.PeekData(0xFE2) << 8), 3) + " FSR2=" + Hex(unsigned(diff.m_sim.PeekData(0xFD9) | diff.m_sim.PeekData(0xFDA) << 8), 3) : " FSR=" + Hex(diff.m_sim.PeekData(4), 2)));
         if (diff.m_history.size() > 12)
             diff.m_history.pop_front();
         const std::string d = diff.Compare(base);

@@ -56,7 +56,7 @@ bool WantsMask(const QString &reg)
 // The configuration settings the simulator acts on.
 bool WantsDirective(const QString &name)
 {
-    static const QRegularExpression rx(QStringLiteral("^(WDT|WDTE|WDTEN|WDTPS|STVREN|STVR|XINST)$"));
+    static const QRegularExpression rx(QStringLiteral("^(WDT|WDTE|WDTEN|WDTPS|STVREN|STVR|XINST|MCLRE)$"));
     return rx.match(name).hasMatch();
 }
 
@@ -91,6 +91,17 @@ QString DeviceText(const TGpProcessor &p, const TIncHeader &h)
             for (const TGpOption &o : d.options)
                 line += QStringLiteral(" %1=%2").arg(o.name, Hex(o.value));
             lines << line;
+        }
+    }
+    // The port pin that is the MCLR input when MCLRE is on, from the configuration symbols'
+    // comments ("RB3/MCLR pin function is MCLR").
+    static const QRegularExpression pinRx(QStringLiteral("\\b(R[A-K][0-7]|GP[0-7])\\b"));
+    for (auto it = h.comments.constBegin(); it != h.comments.constEnd(); ++it) {
+        if (!it.key().startsWith(QLatin1String("_MCLRE_")))
+            continue;
+        if (const auto m = pinRx.match(it.value()); m.hasMatch()) {
+            lines << QStringLiteral("mclr ") + m.captured(1);
+            break;
         }
     }
     for (const auto &range : h.badRam)
