@@ -595,6 +595,12 @@ TStop TSimulator::Run18(uint64_t endCycle)
         if (kStep) {
             if (m_stackOverflow)
                 StackFault();
+            // What fell due during the instruction (an interrupt above all) happens within the step.
+            if (m_cycles >= m_nextEvent && !m_sleeping) {
+                m_stepTail = true;
+                HandleEvents();
+                m_stepTail = false;
+            }
             return TStop::None;
         }
     }

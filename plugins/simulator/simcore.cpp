@@ -500,11 +500,14 @@ void TSimulator::Reset(TResetCause cause)
         t.sync = m_cycles;
         t.pre = 0;
         t.highBuffer = 0;
+        t.flagAt = UINT64_MAX;
     }
     m_t2Sync = m_cycles;
+    m_t2FlagAt = UINT64_MAX;
     m_t2Pre = m_t2Post = 0;
     m_txBusy = m_txPending = false;
-    m_txDone = UINT64_MAX;
+    m_txDone = m_txLoad = m_txMove = UINT64_MAX;
+    m_brgStart = m_cycles;
     m_rxCount = 0;
     m_rxNext = UINT64_MAX;
     m_eeUnlock = 0;
@@ -1033,7 +1036,9 @@ uint8_t TSimulator::ReadSpecial(unsigned index)
         return uint8_t(m_pc);
     case roWreg: return m_w;
     case roTmr0:
-        SyncTimer0();
+        m_flagCycle = ReadCycle();
+        SyncTimer0(ReadCycle());
+        m_flagCycle = UINT64_MAX;
         if (m_dev.IsPic18() && m_tmr0h >= 0)
             m_t0HighBuffer = m_ram[m_tmr0h];
         return m_ram[index];
@@ -1041,20 +1046,26 @@ uint8_t TSimulator::ReadSpecial(unsigned index)
         return m_t0HighBuffer;
     case roTmrL: {
         TTimer16 &t = m_t16[m_aux[index]];
-        SyncTimer(m_aux[index]);
+        m_flagCycle = ReadCycle();
+        SyncTimer(m_aux[index], ReadCycle());
+        m_flagCycle = UINT64_MAX;
         if (m_dev.IsPic18() && t.con >= 0 && (m_ram[t.con] & 0x80) && t.high >= 0)
             t.highBuffer = m_ram[t.high];   // RD16: reading the low byte latches the high byte
         return m_ram[index];
     }
     case roTmrH: {
         TTimer16 &t = m_t16[m_aux[index]];
-        SyncTimer(m_aux[index]);
+        m_flagCycle = ReadCycle();
+        SyncTimer(m_aux[index], ReadCycle());
+        m_flagCycle = UINT64_MAX;
         if (m_dev.IsPic18() && t.con >= 0 && (m_ram[t.con] & 0x80))
             return t.highBuffer;
         return m_ram[index];
     }
     case roTmr2:
-        SyncTimer2();
+        m_flagCycle = ReadCycle();
+        SyncTimer2(ReadCycle());
+        m_flagCycle = UINT64_MAX;
         return m_ram[index];
     case roRcreg: {
         const uint8_t byte = m_rxFifo[0];
@@ -1076,6 +1087,76 @@ uint8_t TSimulator::ReadSpecial(unsigned index)
     }
 }
 
+// A timer register's value now, without changing what the program sees later: the timer is
+// brought up to date, read, and put back as it was (a flag it would set stays for the program's
+// own time to set).
+uint8_t TSimulator::PeekTimer(unsigned index)
+{
+    const int flagAddrs[] = {m_intcon, m_t16[0].flagAddr, m_t16[1].flagAddr, m_tmr2ifAddr};
+    uint8_t flags[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i)
+        if (flagAddrs[i] >= 0)
+            flags[i] = m_ram[flagAddrs[i]];
+    const uint8_t irqLevel = m_irqLevel;
+    const bool wake = m_wakeRequest;
+    const uint64_t nextEvent = m_nextEvent;
+    uint8_t value = 0;
+    switch (m_role[index]) {
+    case roTmr0:
+    case roTmr0H: {
+        const uint8_t low = m_tmr0 >= 0 ? m_ram[m_tmr0] : 0;
+        const uint8_t high = m_tmr0h >= 0 ? m_ram[m_tmr0h] : 0;
+        const uint64_t sync = m_t0Sync;
+        const uint32_t pre = m_t0Pre;
+        SyncTimer0();
+        value = m_ram[index];
+        if (m_tmr0 >= 0)
+            m_ram[m_tmr0] = low;
+        if (m_tmr0h >= 0)
+            m_ram[m_tmr0h] = high;
+        m_t0Sync = sync;
+        m_t0Pre = pre;
+        break;
+    }
+    case roTmrL:
+    case roTmrH: {
+        TTimer16 &t = m_t16[m_aux[index]];
+        const uint8_t low = t.low >= 0 ? m_ram[t.low] : 0;
+        const uint8_t high = t.high >= 0 ? m_ram[t.high] : 0;
+        const uint64_t sync = t.sync;
+        const uint32_t pre = t.pre;
+        SyncTimer(m_aux[index]);
+        value = m_ram[index];
+        if (t.low >= 0)
+            m_ram[t.low] = low;
+        if (t.high >= 0)
+            m_ram[t.high] = high;
+        t.sync = sync;
+        t.pre = pre;
+        break;
+    }
+    default: {
+        const uint8_t tmr2 = m_ram[index];
+        const uint64_t sync = m_t2Sync;
+        const uint32_t pre = m_t2Pre, post = m_t2Post;
+        SyncTimer2();
+        value = m_ram[index];
+        m_ram[index] = tmr2;
+        m_t2Sync = sync;
+        m_t2Pre = pre;
+        m_t2Post = post;
+        break;
+    }
+    }
+    for (int i = 0; i < 4; ++i)
+        if (flagAddrs[i] >= 0)
+            m_ram[flagAddrs[i]] = flags[i];
+    m_irqLevel = irqLevel;
+    m_wakeRequest = wake;
+    m_nextEvent = nextEvent;
+    return value;
+}
+
 uint8_t TSimulator::PeekSpecial(unsigned index) const
 {
     auto *self = const_cast<TSimulator *>(this);
@@ -1084,11 +1165,12 @@ uint8_t TSimulator::PeekSpecial(unsigned index) const
     case roIndf: return self->ReadIndirect(index, true);
     case roPcl: return uint8_t(m_dev.IsPic18() ? m_pc * 2 : m_pc);
     case roWreg: return m_w;
-    case roTmr0: self->SyncTimer0(); return m_ram[index];
-    case roTmr0H: self->SyncTimer0(); return m_ram[index];
+    case roTmr0:
+    case roTmr0H:
     case roTmrL:
-    case roTmrH: self->SyncTimer(m_aux[index]); return m_ram[index];
-    case roTmr2: self->SyncTimer2(); return m_ram[index];
+    case roTmrH:
+    case roTmr2:
+        return self->PeekTimer(index);
     case roRcreg: return m_rxFifo[0];
     case roPort: return PortRead(m_aux[index]);
     case roStkptr:
@@ -1175,9 +1257,10 @@ void TSimulator::WriteSpecial(unsigned index, uint8_t value)
         if (m_dev.IsPic18() && m_tmr0h >= 0 && m_t0con >= 0 && !(m_ram[m_t0con] & 0x40))
             m_ram[m_tmr0h] = m_t0HighBuffer;   // 16-bit mode: the buffered high byte goes in too
         m_ram[index] = value;
-        // A write clears the prescaler and holds the count for two instruction cycles.
+        // A write clears the prescaler and holds the count for two instruction cycles, the
+        // writing instruction's own cycle (already counted here) and the next one.
         m_t0Pre = 0;
-        m_t0Start = m_cycles + 2;
+        m_t0Start = m_cycles + 1;
         m_t0Sync = m_cycles;
         Timer0Changed();
         return;
@@ -1185,16 +1268,18 @@ void TSimulator::WriteSpecial(unsigned index, uint8_t value)
         m_t0HighBuffer = value;
         return;
     case roOption:
+    case roT0con: {
         SyncTimer0();
+        const bool was = Timer0Counting();
         m_ram[index] = value;
+        // A timer switched on counts from the first cycle of the instruction that switched it on.
+        if (!was && Timer0Counting())
+            m_t0Sync = std::max(m_t0Start, ReadCycle());
         Timer0Changed();
-        WatchdogChanged();
+        if (m_role[index] == roOption)
+            WatchdogChanged();
         return;
-    case roT0con:
-        SyncTimer0();
-        m_ram[index] = value;
-        Timer0Changed();
-        return;
+    }
     case roTmrL:
     case roTmrH: {
         const int t = m_aux[index];
@@ -1210,11 +1295,16 @@ void TSimulator::WriteSpecial(unsigned index, uint8_t value)
         TimerChanged(t);
         return;
     }
-    case roTcon:
-        SyncTimer(m_aux[index]);
+    case roTcon: {
+        const int t = m_aux[index];
+        SyncTimer(t);
+        const bool was = m_ram[index] & 0x01;
         m_ram[index] = value;
-        TimerChanged(m_aux[index]);
+        if (!was && (value & 0x01))
+            m_t16[t].sync = ReadCycle();   // counts from the first cycle of the instruction that switched it on
+        TimerChanged(t);
         return;
+    }
     case roTmr2:
         SyncTimer2();
         m_ram[index] = value;
@@ -1225,21 +1315,29 @@ void TSimulator::WriteSpecial(unsigned index, uint8_t value)
         m_ram[index] = value;
         Timer2Changed();
         return;
-    case roT2con:
+    case roT2con: {
         SyncTimer2();
+        const bool was = m_ram[index] & 0x04;
         if ((value & 0x7B) != (m_ram[index] & 0x7B))
             m_t2Pre = m_t2Post = 0;   // a write clears the prescaler and postscaler
         m_ram[index] = value;
+        if (!was && (value & 0x04))
+            m_t2Sync = ReadCycle();   // counts from the first cycle of the instruction that switched it on
         Timer2Changed();
         return;
+    }
     case roTxreg:
+        // TXIF is valid again in the second cycle after the write (it reads as before until then),
+        // and an idle shift register takes the byte a cycle later.
+        if (m_txPending && !m_txBusy)
+            UartTxStart();   // the byte written before is in the shift register by now
         m_ram[index] = value;
         m_txPendingByte = value;
         m_txPending = true;
-        if (m_txifAddr >= 0)
-            m_ram[m_txifAddr] &= uint8_t(~(1u << m_txifBit));
-        UartTxStart();
-        UpdateIrq();
+        m_txLoad = m_cycles + 1;
+        if (m_txsta >= 0 && UartTxEnabled())
+            m_ram[m_txsta] &= uint8_t(~0x02);   // TRMT: the shift register is about to be loaded
+        Reschedule();
         return;
     case roRcreg:
         return;
@@ -1256,6 +1354,8 @@ void TSimulator::WriteSpecial(unsigned index, uint8_t value)
         return;
     case roBaud:
         m_ram[index] = value;
+        if (int(index) == m_spbrg || int(index) == m_spbrgh)
+            m_brgStart = m_cycles;
         UartChanged();
         return;
     case roEecon1: {
@@ -1266,10 +1366,11 @@ void TSimulator::WriteSpecial(unsigned index, uint8_t value)
         if ((value & 0x01) && !(old & 0x02))
             EepromRead();
         if ((value & 0x02) && !(old & 0x02)) {
-            if ((v & 0x04) && m_eeUnlock == 2 && m_cycles - m_eeUnlockCycle <= 3)
+            // WR starts a write only with WREN set, right after the 55h/AAh sequence.
+            if ((v & 0x04) && m_eeUnlock == 2 && m_cycles - m_eeUnlockCycle <= 3) {
+                m_ram[index] = uint8_t(v | 0x02);
                 EepromStartWrite();
-            else
-                m_ram[index] = uint8_t(v & ~0x02);
+            }
         }
         m_eeUnlock = 0;
         return;

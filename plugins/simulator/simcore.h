@@ -113,7 +113,8 @@ public:
     /// Runs until a breakpoint, RequestStop, or `maxCycles` more instruction cycles. When the PC
     /// is at a breakpoint on entry, that instruction runs first.
     TStop Run(uint64_t maxCycles);
-    /// Runs one instruction (or enters an interrupt that is due). Breakpoints are not checked.
+    /// Runs one instruction (or enters an interrupt that is due); an interrupt that becomes due
+    /// during the instruction is entered before Step returns. Breakpoints are not checked.
     void Step();
     /// Makes a Run in progress on another thread return promptly. Safe from any thread.
     void RequestStop() { m_stopRequest.store(true, std::memory_order_relaxed); }
@@ -172,6 +173,8 @@ public:
 
     /// Reads and writes of unimplemented data addresses so far (for tools that compare runs).
     uint64_t UnimplementedAccesses() const { return m_unimplementedAccesses; }
+    /// Interrupts entered so far.
+    uint64_t InterruptsTaken() const { return m_interruptsTaken; }
 
     /// Read and write as an instruction would (side effects included).
     uint8_t Read(unsigned address);
@@ -212,6 +215,7 @@ private:
     uint8_t ReadSpecial(unsigned index);
     void WriteSpecial(unsigned index, uint8_t value);
     uint8_t PeekSpecial(unsigned index) const;
+    uint8_t PeekTimer(unsigned index);
 
     // Indirect access.
     uint8_t ReadIndirect(unsigned fsr, bool peek = false);
@@ -246,18 +250,24 @@ private:
     bool WatchdogEnabled() const;
     uint8_t OptionValue() const;
 
-    void SyncTimer0();
+    void SyncTimer0() { SyncTimer0(m_cycles); }
+    void SyncTimer0(uint64_t now);
     void Timer0Changed();
     uint8_t Timer0Prescale() const;   // log2 of the prescaler, 0 for none
     bool Timer0Counting() const;
-    void SyncTimer(int n);            // Timer1 or Timer3
+    void SyncTimer(int n) { SyncTimer(n, m_cycles); }   // Timer1 or Timer3
+    void SyncTimer(int n, uint64_t now);
     void TimerChanged(int n);
-    void SyncTimer2();
+    void SyncTimer2() { SyncTimer2(m_cycles); }
+    void SyncTimer2(uint64_t now);
+    /// The cycle an instruction reads a register in: its first (m_cycles counts it already).
+    uint64_t ReadCycle() const { return m_cycles > 0 ? m_cycles - 1 : 0; }
     void Timer2Changed();
     void UartTxStart();
     void UartChanged();
     void UartTick();
     uint64_t UartCharCycles() const;
+    uint64_t UartBitCycles() const;
     bool UartTxEnabled() const;
     void EepromStartWrite();
     void EepromRead();
@@ -288,6 +298,7 @@ private:
     std::vector<uint8_t> m_eeprom;
 
     uint64_t m_unimplementedAccesses = 0;
+    uint64_t m_interruptsTaken = 0;
 
     // Core state.
     uint32_t m_pc = 0;   // word index (PIC18: byte address / 2)
@@ -312,12 +323,18 @@ private:
     uint8_t m_fastW = 0, m_fastStatus = 0, m_fastBsr = 0;   // PIC18 fast register stack
 
     // Events.
-    static constexpr uint64_t kInterruptCycles = 2;
+    // Entering an interrupt takes one instruction cycle after the instruction during which it fell
+    // due (the reference simulator's timing; the data sheets give the latency as three to four
+    // cycles from the event, which depends on where in the instruction the event falls).
+    static constexpr uint64_t kInterruptCycles = 1;
     static constexpr double kEepromWriteSeconds = 0.004;
     uint64_t m_nextEvent = 0;
     uint64_t m_pollAt = 0;
     uint64_t m_runEnd = UINT64_MAX;
     uint64_t m_irqEarliest = 0;
+    uint64_t m_flagCycle = UINT64_MAX;   // the cycle of the timer event being handled
+    uint64_t m_lastFlagCycle = 0;        // the cycle the last flag was raised in
+    bool m_stepTail = false;             // handling what fell due during a single step's instruction
     bool m_tookInterrupt = false;
     bool m_stackOverflow = false;
     std::atomic<bool> m_stopRequest{false};
@@ -353,18 +370,23 @@ private:
         uint32_t pre = 0;
         uint8_t highBuffer = 0;
         uint64_t overflow = UINT64_MAX;
+        uint64_t flagAt = UINT64_MAX;
     } m_t16[2];
     // Timer2.
     int m_tmr2 = -1, m_pr2 = -1, m_t2con = -1, m_tmr2ifAddr = -1, m_tmr2ifBit = -1;
     uint64_t m_t2Sync = 0;
     uint32_t m_t2Pre = 0, m_t2Post = 0;
     uint64_t m_t2Match = UINT64_MAX;
+    uint64_t m_t2FlagAt = UINT64_MAX;
     // USART.
     int m_txreg = -1, m_rcreg = -1, m_txsta = -1, m_rcsta = -1, m_spbrg = -1, m_spbrgh = -1, m_baudcon = -1;
     int m_txifAddr = -1, m_txifBit = -1, m_rcifAddr = -1, m_rcifBit = -1;
     bool m_txBusy = false, m_txPending = false;
     uint8_t m_txShift = 0, m_txPendingByte = 0;
     uint64_t m_txDone = UINT64_MAX;
+    uint64_t m_brgStart = 0;           // the baud rate generator restarts when SPBRG is written
+    uint64_t m_txLoad = UINT64_MAX;    // TXIF follows a TXREG write here ...
+    uint64_t m_txMove = UINT64_MAX;    // ... and TXREG moves into the shift register here
     uint8_t m_rxFifo[2] = {0, 0};
     int m_rxCount = 0;
     uint64_t m_rxNext = UINT64_MAX;

@@ -105,6 +105,7 @@ void TSimulator::SetFlag(int address, int bit)
     if (address < 0 || bit < 0)
         return;
     m_ram[address] = uint8_t(m_ram[address] | (1u << bit));
+    m_lastFlagCycle = m_flagCycle != UINT64_MAX ? m_flagCycle : m_cycles;
     UpdateIrq();
 }
 
@@ -185,6 +186,7 @@ bool TSimulator::TakeInterrupt()
     }
     m_cycles += kInterruptCycles;
     m_tookInterrupt = true;
+    ++m_interruptsTaken;
     UpdateIrq();
     return true;
 }
@@ -194,7 +196,9 @@ bool TSimulator::TakeInterrupt()
 void TSimulator::Reschedule()
 {
     uint64_t next = std::min(m_pollAt, m_runEnd);
-    next = std::min({next, m_t0Overflow, m_t16[0].overflow, m_t16[1].overflow, m_t2Match, m_txDone, m_rxNext,
+    next = std::min({next, m_t0Overflow, m_t16[0].overflow, m_t16[1].overflow, m_t16[0].flagAt, m_t16[1].flagAt,
+                     m_t2Match, m_t2FlagAt, m_txDone, m_txLoad,
+                     m_txMove, m_rxNext,
                      m_eeDone, m_wdtExpire});
     if ((m_irqLevel && !m_sleeping) || (m_sleeping && m_wakeRequest) || m_stackOverflow)
         next = std::min(next, std::max(m_irqEarliest, m_cycles));
@@ -210,18 +214,33 @@ TStop TSimulator::HandleEvents()
         return TStop::CycleLimit;
     const uint64_t now = m_cycles;
     if (now >= m_t0Overflow) {
+        m_flagCycle = m_t0Overflow;
         SyncTimer0();
         Timer0Changed();
     }
     for (int t = 0; t < 2; ++t)
         if (now >= m_t16[t].overflow) {
+            m_flagCycle = m_t16[t].overflow;
             SyncTimer(t);
             TimerChanged(t);
         }
     if (now >= m_t2Match) {
+        m_flagCycle = m_t2Match;
         SyncTimer2();
         Timer2Changed();
     }
+    for (TTimer16 &t : m_t16)
+        if (now >= t.flagAt) {
+            m_flagCycle = t.flagAt;
+            t.flagAt = UINT64_MAX;
+            SetFlag(t.flagAddr, t.flagBit);
+        }
+    if (now >= m_t2FlagAt) {
+        m_flagCycle = m_t2FlagAt;
+        m_t2FlagAt = UINT64_MAX;
+        SetFlag(m_tmr2ifAddr, m_tmr2ifBit);
+    }
+    m_flagCycle = UINT64_MAX;
     UartTick();
     if (now >= m_eeDone) {
         m_eeDone = UINT64_MAX;
@@ -262,7 +281,9 @@ TStop TSimulator::HandleEvents()
             m_irqEarliest = m_cycles + 1;
         }
     }
-    if (m_irqLevel && !m_sleeping && m_cycles >= m_irqEarliest)
+    // A single step ends with the interrupt a flag raised during its instruction; one raised on the
+    // step's last edge is entered by the next step, as its own step.
+    if (m_irqLevel && !m_sleeping && m_cycles >= m_irqEarliest && !(m_stepTail && m_lastFlagCycle >= m_cycles))
         TakeInterrupt();
     m_pollAt = m_cycles + kPollCycles;
     Reschedule();
@@ -425,9 +446,8 @@ uint8_t TSimulator::Timer0Prescale() const
     return (v & 0x08) ? 0 : uint8_t((v & 7) + 1);
 }
 
-void TSimulator::SyncTimer0()
+void TSimulator::SyncTimer0(uint64_t now)
 {
-    const uint64_t now = m_cycles;
     if (!Timer0Counting()) {
         m_t0Sync = std::max(m_t0Sync, now);
         return;
@@ -467,17 +487,16 @@ void TSimulator::Timer0Changed()
         const uint64_t range = sixteen ? 0x10000 : 0x100;
         const unsigned shift = Timer0Prescale();
         const uint64_t ticks = ((range - value) << shift) - m_t0Pre;
-        m_t0Overflow = std::max({m_cycles, m_t0Start, m_t0Sync}) + ticks;
+        m_t0Overflow = std::max(m_t0Start, m_t0Sync) + ticks;
     }
     Reschedule();
 }
 
 // ---- Timer1 and Timer3 -----------------------------------------------------------------------
 
-void TSimulator::SyncTimer(int n)
+void TSimulator::SyncTimer(int n, uint64_t now)
 {
     TTimer16 &t = m_t16[n];
-    const uint64_t now = m_cycles;
     if (t.low < 0 || t.high < 0 || t.con < 0) {
         t.sync = now;
         return;
@@ -502,16 +521,22 @@ void TSimulator::SyncTimer(int n)
         return;
     }
     const unsigned shift = (con >> 4) & 3;
+    const uint32_t preBefore = t.pre;
     const uint64_t total = t.pre + (now - from) * perCycle;
     const uint64_t incs = total >> shift;
     t.pre = uint32_t(total & ((1u << shift) - 1));
     if (!incs)
         return;
-    const uint64_t value = (uint64_t(m_ram[t.high]) << 8 | m_ram[t.low]) + incs;
+    const uint64_t before = uint64_t(m_ram[t.high]) << 8 | m_ram[t.low];
+    const uint64_t value = before + incs;
     m_ram[t.low] = uint8_t(value);
     m_ram[t.high] = uint8_t(value >> 8);
-    if (value > 0xFFFF)
-        SetFlag(t.flagAddr, t.flagBit);
+    if (value > 0xFFFF) {
+        // TMR1IF follows the overflow one cycle later.
+        const uint64_t counts = ((0x10000 - before) << shift) - preBefore;
+        t.flagAt = std::min(t.flagAt, from + (counts + perCycle - 1) / perCycle + 1);
+        Reschedule();
+    }
 }
 
 void TSimulator::TimerChanged(int n)
@@ -535,7 +560,7 @@ void TSimulator::TimerChanged(int n)
             const unsigned shift = (con >> 4) & 3;
             const uint64_t value = uint64_t(m_ram[t.high]) << 8 | m_ram[t.low];
             const uint64_t counts = ((0x10000 - value) << shift) - t.pre;
-            t.overflow = std::max(m_cycles, t.sync) + (counts + perCycle - 1) / perCycle;
+            t.overflow = t.sync + (counts + perCycle - 1) / perCycle;
         }
     }
     Reschedule();
@@ -556,9 +581,8 @@ unsigned Timer2Prescale(uint8_t con)
 
 }  // namespace
 
-void TSimulator::SyncTimer2()
+void TSimulator::SyncTimer2(uint64_t now)
 {
-    const uint64_t now = m_cycles;
     const uint64_t from = m_t2Sync;
     m_t2Sync = std::max(m_t2Sync, now);
     if (m_tmr2 < 0 || m_pr2 < 0 || m_t2con < 0 || m_sleeping || now <= from)
@@ -567,6 +591,7 @@ void TSimulator::SyncTimer2()
     if (!(con & 0x04))
         return;
     const unsigned shift = Timer2Prescale(con);
+    const uint32_t preBefore = m_t2Pre;
     const uint64_t total = m_t2Pre + (now - from);
     uint64_t ticks = total >> shift;
     m_t2Pre = uint32_t(total & ((1u << shift) - 1));
@@ -590,14 +615,19 @@ void TSimulator::SyncTimer2()
         m_ram[m_tmr2] = uint8_t(value + ticks);
         return;
     }
+    const uint64_t firstReset = (total >> shift) - ticks + toReset;   // ticks to the first reset
     ticks -= toReset;
     const uint64_t resets = 1 + ticks / period;
     m_ram[m_tmr2] = uint8_t(ticks % period);
     const unsigned post = ((con >> 3) & 0x0F) + 1;
     const uint64_t count = m_t2Post + resets;
+    if (count >= post) {
+        // TMR2IF follows the reset that completes the postscaler one cycle later.
+        const uint64_t resetTicks = firstReset + uint64_t(post - 1 - m_t2Post) * period;
+        m_t2FlagAt = std::min(m_t2FlagAt, from + (resetTicks << shift) - preBefore + 1);
+        Reschedule();
+    }
     m_t2Post = uint32_t(count % post);
-    if (count >= post)
-        SetFlag(m_tmr2ifAddr, m_tmr2ifBit);
 }
 
 void TSimulator::Timer2Changed()
@@ -612,14 +642,14 @@ void TSimulator::Timer2Changed()
         uint64_t ticks = value > pr ? (256 - value) + period : pr - value + 1;
         const unsigned post = ((con >> 3) & 0x0F) + 1;
         ticks += (post - 1 - std::min<unsigned>(m_t2Post, post - 1)) * period;
-        m_t2Match = std::max(m_cycles, m_t2Sync) + (ticks << shift) - m_t2Pre;
+        m_t2Match = m_t2Sync + (ticks << shift) - m_t2Pre;
     }
     Reschedule();
 }
 
 // ---- USART -----------------------------------------------------------------------------------
 
-uint64_t TSimulator::UartCharCycles() const
+uint64_t TSimulator::UartBitCycles() const
 {
     const uint8_t txsta = m_txsta >= 0 ? m_ram[m_txsta] : 0;
     const bool brgh = txsta & 0x04;
@@ -628,8 +658,13 @@ uint64_t TSimulator::UartCharCycles() const
     if (brg16 && m_spbrgh >= 0)
         n |= unsigned(m_ram[m_spbrgh]) << 8;
     const unsigned clocksPerBit = (brg16 ? (brgh ? 4 : 16) : (brgh ? 16 : 64)) * (n + 1);
-    const unsigned bits = (txsta & 0x40) ? 11 : 10;
-    return std::max<uint64_t>(1, uint64_t(clocksPerBit) * bits / 4);
+    return std::max<uint64_t>(1, clocksPerBit / 4);
+}
+
+uint64_t TSimulator::UartCharCycles() const
+{
+    const uint8_t txsta = m_txsta >= 0 ? m_ram[m_txsta] : 0;
+    return UartBitCycles() * ((txsta & 0x40) ? 11 : 10);
 }
 
 bool TSimulator::UartTxEnabled() const
@@ -645,7 +680,11 @@ void TSimulator::UartTxStart()
     m_txPending = false;
     m_txBusy = true;
     m_ram[m_txsta] &= uint8_t(~0x02);   // TRMT
-    m_txDone = m_cycles + UartCharCycles();
+    // The start bit begins on the next tick of the baud rate generator; the shift register is
+    // empty again once the start bit and the data bits are out (the stop bit is the idle line).
+    const uint64_t bit = UartBitCycles();
+    const uint64_t start = m_brgStart + (m_cycles - m_brgStart + bit - 1) / bit * bit;
+    m_txDone = start + bit * ((m_ram[m_txsta] & 0x40) ? 10 : 9);
     SetFlag(m_txifAddr, m_txifBit);     // TXREG is free again
     Reschedule();
 }
@@ -675,6 +714,19 @@ void TSimulator::UartChanged()
 void TSimulator::UartTick()
 {
     const uint64_t now = m_cycles;
+    if (now >= m_txLoad) {
+        m_txLoad = UINT64_MAX;
+        if (m_txPending && m_txifAddr >= 0) {
+            m_ram[m_txifAddr] &= uint8_t(~(1u << m_txifBit));
+            UpdateIrq();
+        }
+        if (m_txPending && !m_txBusy)
+            m_txMove = now + 1;
+    }
+    if (now >= m_txMove) {
+        m_txMove = UINT64_MAX;
+        UartTxStart();
+    }
     if (now >= m_txDone) {
         m_txDone = UINT64_MAX;
         m_txBusy = false;
