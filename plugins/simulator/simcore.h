@@ -175,6 +175,8 @@ public:
     uint64_t UnimplementedAccesses() const { return m_unimplementedAccesses; }
     /// Interrupts entered so far.
     uint64_t InterruptsTaken() const { return m_interruptsTaken; }
+    /// The cycle a peripheral last raised an interrupt flag in.
+    uint64_t LastFlagCycle() const { return m_lastFlagCycle; }
 
     /// Read and write as an instruction would (side effects included).
     uint8_t Read(unsigned address);

@@ -525,8 +525,12 @@ TStop TSimulator::RunMid(uint64_t endCycle)
         case opOption:
             if (baseline) {
                 SyncTimer0();
+                const bool was = Timer0Counting();
                 m_baselineOption = m_w;
+                if (!was && Timer0Counting())
+                    m_t0Sync = std::max(m_t0Start, ReadCycle());
                 Timer0Changed();
+                WatchdogChanged();
             } else if (m_option >= 0) {
                 WriteSpecial(unsigned(m_option), m_w);
             }

@@ -520,6 +520,11 @@ public:
             // TMR2 in the cycle it resets: the data sheet goes from PR2 to 0; gpsim shows PR2 + 1.
             if (addr == m_tmr2 && ours == 0 && theirs == ((m_sim.PeekData(m_pr2) + 1u) & 0xFF))
                 continue;
+            // A flag raised on the last edge of the instruction just run: gpsim acts on it at the
+            // same time but shows it only after the next cycle.
+            if ((addr == m_intcon || m_sim.RoleOf(addr) == roIrq) && (ours & ~theirs) == (ours ^ theirs)
+                && m_sim.LastFlagCycle() == m_sim.Cycles())
+                continue;
             if (ours != theirs)
                 diff += "register 0x" + Hex(unsigned(addr), 3) + ": ours " + Hex(ours, 2) + ", gpsim " + Hex(theirs, 2)
                         + "\n";
@@ -746,7 +751,7 @@ int main(int argc, char **argv)
     }
     // A processor gpsim creates has not been through a power-on reset: its STATUS starts with /TO
     // and /PD clear. It takes the power-on STATUS.
-    if (o.random && !device->IsPic18())
+    if ((o.random && !device->IsPic18()) || device->IsBaseline())
         gp->status->put_value(diff.m_sim.Status());
     std::map<std::string, long> known;
     // The interrupt priority registers: all ones after a power-on reset by the data sheet (every
@@ -757,6 +762,12 @@ int main(int argc, char **argv)
             gp->registers[a]->put_value(diff.m_sim.PeekData(a));
             ++known["the power-on value of IPRn (all ones by the data sheet; gpsim 0)"];
         }
+    }
+    // PR2 of the enhanced 14-bit parts: 1111 1111 after power-on by the data sheet; gpsim 0.
+    if (const int pr2 = device->RegisterAddress("PR2"); pr2 >= 0 && device->core == TCore::Pic14E
+        && (gp->registers[pr2]->get_value() & 0xFF) != diff.m_sim.PeekData(pr2)) {
+        gp->registers[pr2]->put_value(diff.m_sim.PeekData(pr2));
+        ++known["the power-on value of PR2 on the enhanced 14-bit core (0xFF by the data sheet; gpsim 0)"];
     }
     uint64_t base = get_cycles().get() - diff.m_sim.Cycles();
 
