@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libqscintilla2-qt6-dev libzip-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  gputils gpsim poppler-utils
+  gputils gpsim gpsim-dev libglib2.0-dev poppler-utils
   adwaita-icon-theme tango-icon-theme fonts-dejavu-core
   shared-mime-info desktop-file-utils libglib2.0-bin
 )

@@ -54,6 +54,7 @@ TSimulator::TSimulator(const TSimDevice &device) : m_dev(device)
     m_code.resize(size_t(m_pcMask) + 1);
     BuildMemory();
     BuildInterrupts();
+    BuildIntPins();
     DecodeAll();
     Reset(TResetCause::PowerOn);
 }
@@ -454,6 +455,8 @@ void TSimulator::ResetRegisters(TResetCause cause)
         if (m_trisAddr[size_t(p)])
             m_ram[m_trisAddr[size_t(p)] - 1] = m_pinMask[size_t(p)];
     }
+    for (int p = 0; p < 11; ++p)
+        m_pinLevel[size_t(p)] = PortRead(p);
 }
 
 void TSimulator::Reset(TResetCause cause)
@@ -725,8 +728,10 @@ bool TSimulator::HasBreakpoint(uint32_t pcAddress) const
 TStop TSimulator::Run(uint64_t maxCycles)
 {
     const uint64_t end = maxCycles > UINT64_MAX - m_cycles ? UINT64_MAX : m_cycles + maxCycles;
+    // Going on from a breakpoint runs the instruction there first.
+    if (maxCycles > 0 && HasBreakpoint(Pc()))
+        Step();
     m_runEnd = end;
-    m_ignoreBreakOnce = true;
     Reschedule();
     const TStop stop = m_dev.IsPic18() ? Run18<false>(end) : RunMid<false>(end);
     m_runEnd = UINT64_MAX;
@@ -737,7 +742,6 @@ TStop TSimulator::Run(uint64_t maxCycles)
 void TSimulator::Step()
 {
     m_runEnd = UINT64_MAX;
-    m_ignoreBreakOnce = true;
     Reschedule();
     if (m_dev.IsPic18())
         Run18<true>(UINT64_MAX);
@@ -1388,15 +1392,18 @@ void TSimulator::WriteSpecial(unsigned index, uint8_t value)
     case roPort: {
         const int p = m_aux[index];
         m_latch[size_t(p)] = value;
+        PinsChanged(p);
         return;
     }
     case roLat:
         m_latch[m_aux[index]] = value;
+        PinsChanged(m_aux[index]);
         return;
     case roTris:
         m_ram[index] = uint8_t(value & m_pinMask[m_aux[index]]);
         if (!m_pinMask[m_aux[index]])
             m_ram[index] = value;
+        PinsChanged(m_aux[index]);
         return;
     case roStkptr:
         if (m_dev.IsPic18()) {

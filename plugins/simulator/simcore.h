@@ -276,6 +276,8 @@ private:
     bool EepromTargetsData() const;
     uint32_t EepromAddress() const;
     uint8_t PortRead(int port) const;
+    void BuildIntPins();
+    void PinsChanged(int port);
     uint8_t ReadProgramByte(uint32_t address) const;
 
     void SetFlag(int address, int bit);
@@ -317,7 +319,6 @@ private:
     int m_stackSize = 8;
     int m_stkptr = -1, m_pcon = -1;
     bool m_sleeping = false;
-    bool m_ignoreBreakOnce = false;
     TResetCause m_lastReset = TResetCause::PowerOn;
     uint8_t m_tablat = 0;
     int m_tblptr = -1, m_tablatAddr = -1, m_prodl = -1;
@@ -411,6 +412,14 @@ private:
     int m_portCount = 0;
     std::array<int, 11> m_portAddr{}, m_trisAddr{}, m_latAddr{};
     std::array<uint8_t, 11> m_latch{}, m_pinIn{}, m_pinMask{};
+    std::array<uint8_t, 11> m_pinLevel{};   // pin levels as last seen by the edge detectors
+    // External interrupt pins INT/INT0..INT2: port, bit, flag and edge-select bits.
+    struct TIntPin {
+        int port = -1, bit = 0;
+        int flagAddr = -1, flagBit = -1;
+        int edgeAddr = -1, edgeBit = -1;
+    };
+    std::vector<TIntPin> m_intPins;
     // Baseline parts: OPTION and the TRIS registers are set by instructions only.
     uint8_t m_baselineOption = 0xFF;
     std::array<uint8_t, 11> m_baselineTris{};

@@ -540,8 +540,10 @@ TStop TSimulator::RunMid(uint64_t endCycle)
                 // TRIS 5/6/7: the port register at that address.
                 const uint16_t entry = m_map[in.f];
                 const unsigned index = entry & kIndexMask;
-                if (m_role[index] == roPort)
+                if (m_role[index] == roPort) {
                     m_baselineTris[m_aux[index]] = m_w;
+                    PinsChanged(m_aux[index]);
+                }
             } else {
                 Write(in.f, m_w);
             }

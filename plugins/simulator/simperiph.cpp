@@ -814,6 +814,54 @@ void TSimulator::EepromStartWrite()
 
 // ---- ports -----------------------------------------------------------------------------------
 
+// The external interrupt pins: INT (RB0, or RA2/GP2 on parts without PORTB) on the 12/14-bit
+// cores, INT0..INT2 on RB0..RB2 on PIC18. A pin's edge in the direction its INTEDG bit selects
+// raises the flag, also when the program drives the pin as an output.
+void TSimulator::BuildIntPins()
+{
+    m_intPins.clear();
+    if (m_intcon < 0)
+        return;
+    const bool portb = m_portAddr[1] != 0;
+    auto add = [&](int port, int bit, const char *flagReg, const char *flag, const char *edgeReg, const char *edge) {
+        TIntPin pin;
+        pin.port = port;
+        pin.bit = bit;
+        pin.flagAddr = m_dev.RegisterAddress(flagReg);
+        pin.flagBit = m_dev.BitOf(flagReg, flag);
+        pin.edgeAddr = m_dev.RegisterAddress(edgeReg);
+        pin.edgeBit = m_dev.BitOf(edgeReg, edge);
+        if (pin.flagAddr >= 0 && pin.flagBit >= 0 && m_portAddr[size_t(port)])
+            m_intPins.push_back(pin);
+    };
+    if (m_dev.IsPic18()) {
+        add(1, 0, "INTCON", "INT0IF", "INTCON2", "INTEDG0");
+        add(1, 1, "INTCON3", "INT1IF", "INTCON2", "INTEDG1");
+        add(1, 2, "INTCON3", "INT2IF", "INTCON2", "INTEDG2");
+    } else {
+        add(portb ? 1 : 0, portb ? 0 : 2, "INTCON", "INTF", "OPTION_REG", "INTEDG");
+    }
+    for (int p = 0; p < 11; ++p)
+        m_pinLevel[size_t(p)] = PortRead(p);
+}
+
+void TSimulator::PinsChanged(int port)
+{
+    const uint8_t level = PortRead(port);
+    const uint8_t before = m_pinLevel[size_t(port)];
+    m_pinLevel[size_t(port)] = level;
+    if (level == before)
+        return;
+    for (const TIntPin &pin : m_intPins) {
+        if (pin.port != port || !((level ^ before) & (1u << pin.bit)))
+            continue;
+        const bool rising = level & (1u << pin.bit);
+        const bool wantRising = pin.edgeAddr < 0 || pin.edgeBit < 0 || (m_ram[pin.edgeAddr] & (1u << pin.edgeBit));
+        if (rising == wantRising)
+            SetFlag(pin.flagAddr, pin.flagBit);
+    }
+}
+
 uint8_t TSimulator::PortRead(int port) const
 {
     const size_t p = size_t(port);

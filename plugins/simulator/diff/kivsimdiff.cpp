@@ -175,7 +175,7 @@ std::vector<uint16_t> RandomMid(std::mt19937 &rng, long length, bool enhanced)
             else if (pick == 5)
                 words.push_back(uint16_t(0x0010 | Rand(rng, 8)));   // MOVIW
             else if (pick == 6)
-                words.push_back(uint16_t(0x3F00 | Rand(rng, 256) >> 1 & 0x7F));   // MOVIW/MOVWI k[n]
+                words.push_back(uint16_t(0x3F00 | Rand(rng, 256)));   // MOVIW/MOVWI k[n]
             else
                 words.push_back(uint16_t(0x0020 | Rand(rng, 4)));   // MOVLB 0..3
             continue;
@@ -567,8 +567,9 @@ const char *KnownDifference(const TSimulator &sim, uint32_t word, bool programme
         if ((call && sim.StackDepth() == sim.StackSize()) || (ret && sim.StackDepth() == 0))
             return "a call with the stack full or a return with it empty (the data sheet resets the part "
                    "when STVREN is set; gpsim stops without running the instruction)";
-        const bool jump = (word & 0x3000) == 0x2000 || word == 0x000A || ((word & 0x3F7F) == 0x0082 && (word & 0x80))
-                          || (word & 0x3F7F) == 0x0782;
+        // GOTO, CALL, CALLW, and byte operations that write PCL.
+        const bool jump = (word & 0x3000) == 0x2000 || word == 0x000A
+                          || ((word & 0x3000) == 0 && (word & 0x7F) == 0x02 && (word & 0x80) && word >= 0x0080);
         if (jump && (sim.PeekData(sim.RegisterAddress("PCLATH")) & 0x60))
             return "a jump from a page set by PCLATH<6:5> (the data sheet implements PCLATH<6:0>; gpsim keeps "
                    "five bits)";
@@ -804,6 +805,28 @@ int main(int argc, char **argv)
                         std::printf("  known difference, %ld times: %s\n", count, text.c_str());
                     return 0;
                 }
+            }
+        }
+        if (o.random && device->core == TCore::Pic14E && ((word & 0x3F00) == 0x3F00 || (word & 0x3FF0) == 0x0010)) {
+            // MOVIW/MOVWI reaching a register rather than RAM ends the run, as INDF does on the
+            // older cores.
+            const bool offset = (word & 0x3F00) == 0x3F00;
+            const unsigned n = offset ? (word >> 6) & 1 : (word >> 2) & 1;
+            const int low = diff.m_sim.RegisterAddress(n ? "FSR1L" : "FSR0L");
+            int fsr = diff.m_sim.PeekData(low) | diff.m_sim.PeekData(low + 1) << 8;
+            if (offset)
+                fsr += int8_t(uint8_t((word & 0x3F) << 2)) >> 2;
+            else if ((word & 3) == 0)
+                ++fsr;
+            else if ((word & 3) == 1)
+                --fsr;
+            fsr &= 0xFFFF;
+            if (fsr < 0x1000 && (fsr & 0x7F) < 0x20) {
+                std::printf("ok: %ld steps, stopped where FSR%u reached the register at 0x%03X\n", step - 1, n,
+                            unsigned(fsr));
+                for (const auto &[text, count] : known)
+                    std::printf("  known difference, %ld times: %s\n", count, text.c_str());
+                return 0;
             }
         }
         if (o.random && device->core == TCore::Pic14E) {
