@@ -248,6 +248,29 @@ TEST_F(SimPrograms, WatchdogWakesFromSleep)
     EXPECT_EQ(s->Status() & 0x18, 0x10);   // asleep: /PD clear, /TO set
 }
 
+TEST_F(SimPrograms, Pic18HighPriorityInterruptsTheLowPriorityRoutine)
+{
+    auto s = Load("PIC18F452", "pic18_priority");
+    ASSERT_TRUE(s && RunToEnd(*s, 5'000'000));
+    EXPECT_EQ(s->PeekData(0x01), 3);     // low-priority Timer1 interrupts
+    EXPECT_GT(s->PeekData(0x00), 3);     // high-priority Timer0 interrupts
+    EXPECT_GT(s->PeekData(0x03), 0);     // some of them inside the low-priority routine
+    const uint8_t intcon = s->PeekData(s->RegisterAddress("INTCON"));
+    EXPECT_EQ(intcon & 0xC0, 0x40);      // GIEL set again by its RETFIE; GIEH cleared at the end
+    EXPECT_EQ(s->StackDepth(), 0);
+}
+
+TEST_F(SimPrograms, WatchdogTimeOutResetsThePart)
+{
+    auto s = Load("PIC16F877A", "wdt_reset");
+    ASSERT_TRUE(s);
+    // 18 ms at 20 MHz is 90000 instruction cycles.
+    s->Run(3 * 90000 + 1000);
+    EXPECT_EQ(s->PeekData(0x20), 3);
+    EXPECT_EQ(s->LastResetCause(), TResetCause::Watchdog);
+    EXPECT_EQ(s->Status() & 0x10, 0);    // /TO clear
+}
+
 TEST_F(SimPrograms, BreakpointsStopBeforeTheInstruction)
 {
     auto s = Load("PIC16F877A", "mid_banks");
