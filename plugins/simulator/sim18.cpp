@@ -223,7 +223,7 @@ TStop TSimulator::Run18(uint64_t endCycle)
                 return stop;
             if (m_sleeping) {
                 if (kStep) {
-                    ++m_cycles;
+                    StepAsleep();
                     return TStop::None;
                 }
                 if (m_nextEvent != UINT64_MAX && m_nextEvent > m_cycles)
@@ -234,6 +234,10 @@ TStop TSimulator::Run18(uint64_t endCycle)
                 return TStop::None;
             if (m_cycles >= m_nextEvent)
                 continue;
+        }
+        if (kStep && m_sleeping) {
+            StepAsleep();
+            return TStop::None;
         }
         const uint32_t pc = m_pc;
         const TInsn &in = m_code[pc];

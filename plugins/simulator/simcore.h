@@ -243,6 +243,8 @@ private:
     TStop HandleEvents();
     void UpdateIrq();
     bool TakeInterrupt();
+    // A single step while asleep: one cycle, and what falls due in it (a wake-up shows at once).
+    void StepAsleep();
     void EnterSleep();
     void StackFault();
     void WakeUp();

@@ -239,7 +239,7 @@ TStop TSimulator::RunMid(uint64_t endCycle)
                 return stop;
             if (m_sleeping) {
                 if (kStep) {
-                    ++m_cycles;
+                    StepAsleep();
                     return TStop::None;
                 }
                 // Nothing runs until the next event: jump there.
@@ -251,6 +251,10 @@ TStop TSimulator::RunMid(uint64_t endCycle)
                 return TStop::None;
             if (m_cycles >= m_nextEvent)
                 continue;
+        }
+        if (kStep && m_sleeping) {
+            StepAsleep();
+            return TStop::None;
         }
         const uint32_t pc = m_pc;
         const TInsn &in = m_code[pc];

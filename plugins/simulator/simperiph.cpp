@@ -306,6 +306,16 @@ void TSimulator::StackFault()
     }
 }
 
+void TSimulator::StepAsleep()
+{
+    ++m_cycles;
+    if (m_cycles >= m_nextEvent) {
+        m_stepTail = true;
+        HandleEvents();
+        m_stepTail = false;
+    }
+}
+
 void TSimulator::EnterSleep()
 {
     if (m_wakeRequest) {

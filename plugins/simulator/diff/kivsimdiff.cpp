@@ -47,13 +47,16 @@ struct TOptions {
     double clockMHz = 20;
     bool verbose = false;
     bool keepGoing = false;
+    std::vector<std::string> show;
 };
 
 int Usage()
 {
     std::fprintf(stderr,
                  "usage: kivsimdiff --device NAME [--steps N] [--clock MHZ] PROG.hex\n"
-                 "       kivsimdiff --device NAME --random SEED [--steps N] [--length WORDS]\n");
+                 "       kivsimdiff --device NAME --random SEED [--steps N] [--length WORDS]\n"
+                 "  --verbose prints every step, --show REG[,REG...] those registers of both after it,\n"
+                 "  --keep-going goes on after a difference\n");
     return 2;
 }
 
@@ -645,7 +648,15 @@ int main(int argc, char **argv)
             o.seed = unsigned(std::strtoul(next(), nullptr, 10));
         } else if (a == "--verbose")
             o.verbose = true;
-        else if (a == "--keep-going")
+        else if (a == "--show" && i + 1 < argc) {
+            // Registers printed after every step with --verbose: NAME[,NAME...].
+            std::string list = next();
+            for (size_t at = 0; at != std::string::npos;) {
+                const size_t comma = list.find(',', at);
+                o.show.push_back(list.substr(at, comma == std::string::npos ? comma : comma - at));
+                at = comma == std::string::npos ? comma : comma + 1;
+            }
+        } else if (a == "--keep-going")
             o.keepGoing = o.verbose = true;
         else if (!a.empty() && a[0] != '-' && o.hex.empty())
             o.hex = a;
@@ -893,6 +904,7 @@ int main(int argc, char **argv)
         };
         if (why)
             addTouched();
+        const bool inInterruptBefore = diff.m_inInterrupt;
         const uint64_t unimplementedBefore = diff.m_sim.UnimplementedAccesses();
         const uint64_t interruptsBefore = diff.m_sim.InterruptsTaken();
         const uint64_t gpBefore = get_cycles().get();
@@ -904,15 +916,51 @@ int main(int argc, char **argv)
             && diff.m_sim.StackDepth() > 0 && diff.GpPc() != diff.m_sim.Pc()) {
             // An interrupt that fell due in the last cycle of a two-cycle instruction: gpsim ends the
             // instruction a cycle early and enters the interrupt in its next step; the data sheet's
-            // instruction keeps both cycles. gpsim takes that step too.
-            const uint64_t gpStart = get_cycles().get();
+            // instruction keeps both cycles. gpsim takes that step too, and its clock then gets the
+            // cycle it left out, so that its timers count on from the same moment as ours.
             gp->step(1, false);
             if (diff.GpPc() == diff.m_sim.Pc()) {
+                while (get_cycles().get() - base < diff.m_sim.Cycles())
+                    get_cycles().increment();
                 base = get_cycles().get() - diff.m_sim.Cycles();
-                (void)gpStart;
                 ++known["an interrupt falling due in the second cycle of a two-cycle instruction (gpsim ends the "
                         "instruction a cycle early and enters the interrupt a step later)"];
             }
+        }
+        if (diff.m_sim.InterruptsTaken() == interruptsBefore && !diff.m_sim.Sleeping()
+            && int(gp->stack->pointer) == diff.m_sim.StackDepth() + 1 && diff.GpPc() != diff.m_sim.Pc()
+            && (diff.GpPc() == 0x04 || (device->IsPic18() && (diff.GpPc() == 0x08 || diff.GpPc() == 0x18)))) {
+            // An interrupt whose flag rose on the last edge of the instruction: gpsim enters it within
+            // that instruction's step, the engine as a step of its own. Both reach the vector in the
+            // same cycle; the engine takes its step too.
+            diff.m_sim.Step();
+            if (diff.m_sim.InterruptsTaken() != interruptsBefore && diff.GpPc() == diff.m_sim.Pc())
+                ++known["an interrupt whose flag rose on an instruction's last edge (gpsim enters it in that "
+                        "instruction's step, the engine in a step of its own; both in the same cycle)"];
+        }
+        if (diff.m_txifAddr >= 0 && diff.GpPc() != diff.m_sim.Pc()
+            && ((diff.m_sim.PeekData(diff.m_txifAddr) ^ gp->registers[diff.m_txifAddr]->get_value()) & diff.m_txifMask)) {
+            // TXIF rising at a different moment (see CompareMask) and an interrupt on it: from here
+            // the two run different code.
+            std::printf("ok: %ld steps, stopped at a known difference: the moment TXIF rises (the data sheet "
+                        "starts a character on the baud generator's next tick; gpsim's generator keeps its own "
+                        "phase)\n",
+                        step - 1);
+            for (const auto &[text, count] : known)
+                std::printf("  known difference, %ld times: %s\n", count, text.c_str());
+            return 0;
+        }
+        if (device->IsPic18() && inInterruptBefore && diff.m_sim.InterruptsTaken() != interruptsBefore
+            && diff.m_sim.Pc() == 0x08 && diff.GpPc() != diff.m_sim.Pc()) {
+            // A high-priority interrupt inside the low-priority routine: the data sheet's high-priority
+            // interrupt overrides a low-priority one in progress; gpsim enters no interrupt before the
+            // routine's RETFIE. From here the two run different code.
+            std::printf("ok: %ld steps, stopped at a known difference: a high-priority interrupt during the "
+                        "low-priority routine (the data sheet nests it; gpsim waits for RETFIE)\n",
+                        step - 1);
+            for (const auto &[text, count] : known)
+                std::printf("  known difference, %ld times: %s\n", count, text.c_str());
+            return 0;
         }
         if (diff.m_sim.UnimplementedAccesses() != unimplementedBefore
             && diff.m_sim.Cycles() - before.cycles == get_cycles().get() - gpBefore + 1) {
@@ -1005,6 +1053,10 @@ int main(int argc, char **argv)
         const std::string d = diff.Compare(base);
         if (!d.empty() && o.keepGoing) {
             std::printf("%s\n%s", diff.m_history.back().c_str(), d.c_str());
+            for (const std::string &name : o.show)
+                if (const int a = diff.m_sim.RegisterAddress(name); a >= 0)
+                    std::printf("    %s ours %02X gpsim %02X\n", name.c_str(), unsigned(diff.m_sim.PeekData(a)),
+                                unsigned(gp->registers[a]->get_value() & 0xFF));
             continue;
         }
         if (!d.empty()) {
@@ -1014,8 +1066,16 @@ int main(int argc, char **argv)
             std::printf("%s", d.c_str());
             return 1;
         }
-        if (o.verbose)
-            std::printf("%s\n", diff.m_history.back().c_str());
+        if (o.verbose) {
+            TState theirs = diff.Theirs();
+            theirs.cycles -= base;
+            std::printf("%s\n    gpsim %s (base %llu)\n", diff.m_history.back().c_str(), diff.Describe(theirs).c_str(),
+                        (unsigned long long)base);
+            for (const std::string &name : o.show)
+                if (const int a = diff.m_sim.RegisterAddress(name); a >= 0)
+                    std::printf("    %s ours %02X gpsim %02X\n", name.c_str(), unsigned(diff.m_sim.PeekData(a)),
+                                unsigned(gp->registers[a]->get_value() & 0xFF));
+        }
     }
     std::printf("ok: %ld steps\n", o.steps);
     for (const auto &[why, count] : known)

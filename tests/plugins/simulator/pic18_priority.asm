@@ -1,5 +1,6 @@
-; PIC18 interrupt priorities: Timer1 at low priority runs a long routine, during which Timer0 at
-; high priority interrupts it (counted in 'nested'); both come back with their enable bits.
+; PIC18 interrupt priorities: Timer1 at low priority runs a routine longer than a Timer0 period
+; (about 1200 cycles against 1024), so Timer0 at high priority interrupts it at least once each
+; time (counted in 'nested'); both come back with their enable bits.
         list    p=18f452
         include "p18f452.inc"
         config  OSC = HS, WDT = OFF, LVP = OFF
@@ -9,6 +10,7 @@ hits_l  equ     0x01
 inlow   equ     0x02
 nested  equ     0x03
 spin    equ     0x04
+rounds  equ     0x05
 
         org     0
         goto    start
@@ -20,10 +22,14 @@ spin    equ     0x04
         retfie  FAST
         org     0x18
         setf    inlow
-        movlw   d'200'
+        movlw   2
+        movwf   rounds
+round   movlw   d'200'
         movwf   spin
 busy    decfsz  spin, f
         bra     busy
+        decfsz  rounds, f
+        bra     round
         clrf    inlow
         incf    hits_l, f
         bcf     PIR1, TMR1IF
@@ -38,6 +44,12 @@ start   clrf    hits_h
         movwf   T0CON
         bsf     INTCON2, TMR0IP
         bcf     IPR1, TMR1IP
+        ; Timer1 starts about half a Timer0 period later, so that its overflows (a whole number of
+        ; Timer0 periods apart) never fall inside the high-priority routine.
+        movlw   d'170'
+        movwf   spin
+phase   decfsz  spin, f
+        bra     phase
         movlw   b'00000001'     ; Timer1 on, 1:1
         movwf   T1CON
         bsf     PIE1, TMR1IE

@@ -1,5 +1,5 @@
-; The watchdog is on and never cleared: each time-out resets the part, which counts the resets
-; (/TO clear) in 0x20 and loops again.
+; The watchdog is on and cleared once, after its postscaler is set: each time-out resets the
+; part, which counts the resets (/TO clear) in 0x20 and loops again.
         list    p=16f877a
         include "p16f877a.inc"
         __config _HS_OSC & _WDT_ON & _LVP_OFF
@@ -11,5 +11,6 @@
         movlw   b'11111000'     ; prescaler 1:1 to the watchdog: 18 ms
         movwf   OPTION_REG
         bcf     STATUS, RP0
+        clrwdt                  ; the period runs from here
 loop    goto    loop
         end
