@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace kiv {
 namespace {
@@ -267,6 +268,77 @@ TEST_F(SimLibrary, SessionRunsStepsAndReadsTheTarget)
     uint8_t back[3] = {};
     ASSERT_EQ(m_lib.readEeprom(1, 10, 3, back, msg, kDbgMessageCapacity), 1);
     EXPECT_EQ(std::memcmp(bytes, back, 3), 0);
+}
+
+// The progress calls of the download under way.
+std::vector<int> g_progress;
+int g_progressAnswer = 1;
+
+int32_t RecordProgress(int32_t percent, int32_t, const char *)
+{
+    g_progress.push_back(percent);
+    return g_progressAnswer;
+}
+
+TEST_F(SimLibrary, DownloadsCoffAndHexWithProgress)
+{
+    // The example project as the compiler edition builds it: gpasm -c and gplink write a .cof
+    // and a .hex of the same program.
+    ASSERT_TRUE(GpasmAvailable());
+    const QByteArray source = ReadFile(SourceDir() + QStringLiteral("/data/examples/blink/blink.asm"));
+    ASSERT_FALSE(source.isEmpty());
+    const TBuiltProgram built = BuildProgram(m_dir.path(), QStringLiteral("blink"), source, TBuildKind::bkRelocatable);
+    ASSERT_TRUE(built.ok) << built.log.toStdString();
+    ASSERT_TRUE(QFile::exists(built.Path("cof")));
+    char msg[kDbgTextSize] = {};
+    ASSERT_EQ(m_lib.establish(m_settings.toUtf8().constData(), msg, kDbgMessageCapacity), 1) << msg;
+    ASSERT_EQ(m_lib.forceChip("PIC16F877A", msg, kDbgMessageCapacity), 1) << msg;
+
+    // Where each file leaves the program after the same number of steps.
+    struct TAfter {
+        uint32_t pc = 0;
+        uint8_t w = 0;
+        uint8_t ram[0x80] = {};
+    };
+    auto runFrom = [&](const QString &file, TAfter &after) {
+        g_progress.clear();
+        g_progressAnswer = 1;
+        uint8_t inOut = 1;
+        ASSERT_EQ(m_lib.download(file.toUtf8().constData(), &inOut, &RecordProgress, msg, kDbgMessageCapacity), 1)
+            << msg;
+        EXPECT_EQ(inOut, 1);
+        ASSERT_GE(g_progress.size(), 2u);
+        EXPECT_EQ(g_progress.front(), 0);
+        EXPECT_EQ(g_progress.back(), 100);
+        ASSERT_EQ(m_lib.reset(msg, kDbgMessageCapacity), 1) << msg;
+        for (int i = 0; i < 500; ++i)
+            ASSERT_EQ(m_lib.step(&after.pc, &after.w, 0, msg, kDbgMessageCapacity), 1) << msg;
+        ASSERT_EQ(m_lib.readRam(0, 0x80, after.ram, msg, kDbgMessageCapacity), 1) << msg;
+    };
+    TAfter fromCoff, fromHex;
+    runFrom(built.Path("cof"), fromCoff);
+    runFrom(built.Path("hex"), fromHex);
+    EXPECT_EQ(fromCoff.pc, fromHex.pc);
+    EXPECT_EQ(fromCoff.w, fromHex.w);
+    EXPECT_EQ(std::memcmp(fromCoff.ram, fromHex.ram, sizeof fromCoff.ram), 0);
+    EXPECT_NE(fromCoff.pc, 0u);
+
+    // A progress function that answers 0 stops the download.
+    g_progress.clear();
+    g_progressAnswer = 0;
+    uint8_t inOut = 1;
+    EXPECT_EQ(m_lib.download(built.Path("cof").toUtf8().constData(), &inOut, &RecordProgress, msg, kDbgMessageCapacity),
+              0);
+    EXPECT_STREQ(msg, "The download was stopped.");
+    EXPECT_EQ(g_progress.size(), 1u);
+    g_progressAnswer = 1;
+
+    // A truncated COFF file is refused with a message.
+    const QByteArray coff = ReadFile(built.Path("cof"));
+    const QString cut = m_dir.filePath(QStringLiteral("cut.cof"));
+    ASSERT_TRUE(WriteFile(cut, coff.left(coff.size() / 2)));
+    EXPECT_EQ(m_lib.download(cut.toUtf8().constData(), &inOut, &RecordProgress, msg, kDbgMessageCapacity), 0);
+    EXPECT_GT(std::strlen(msg), 0u);
 }
 
 TEST_F(SimLibrary, StopFromAnotherThreadEndsGo1)
