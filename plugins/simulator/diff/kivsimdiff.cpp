@@ -560,6 +560,13 @@ const char *KnownDifference(const TSimulator &sim, uint32_t word, bool programme
                             : "a jump past the end of program memory (the chip wraps around within its memory; "
                               "gpsim stops)";
         }
+        if (core == TCore::Pic14 && (word & 0x3000) == 0 && (word & 0x7F) == 0x02 && (word & 0x80)) {
+            // A byte operation that writes PCL jumps to PCLATH<4:0>:result.
+            const int pclath = sim.RegisterAddress("PCLATH");
+            if (((sim.PeekData(pclath) & 0x1Fu) << 8) >= sim.ProgramWords())
+                return "a write to PCL with PCLATH past the end of program memory (the chip wraps around within "
+                       "its memory; gpsim stops)";
+        }
         if (ret && sim.StackDepth() == 0)
             return "a return with the stack empty (the data sheet's circular stack returns the entry it "
                    "comes to; gpsim returns to 0)";
