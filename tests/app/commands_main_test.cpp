@@ -465,14 +465,18 @@ TEST_F(CommandsMainTest, CompiledProjectEnablesTheDebuggerUntilAllPagesClose)
     EXPECT_EQ(sessions, 0);
 }
 
-TEST_F(CommandsMainTest, EnableDebuggerWithoutADebuggerStaysDisabled)
+TEST_F(CommandsMainTest, EnableDebuggerFollowsTheListFile)
 {
     Tfkivmain &main = Main();
     ASSERT_GE(main.doopenfile(File("main.c"), 'R'), 0);
+    main.UpdateCommandGroups(1);
+    EXPECT_FALSE(Enabled("ActionDbgEnable"));
     File("main.lst", "list\n");
     main.UpdateCommandGroups(1);
     EXPECT_TRUE(Enabled("ActionViewList"));
-    EXPECT_FALSE(Enabled("ActionDbgEnable"));
+    EXPECT_TRUE(Enabled("ActionDbgEnable"));
+    EXPECT_FALSE(Enabled("ActionDbgDisable"));
+    EXPECT_FALSE(Enabled("ActionDbgRun"));
 }
 
 TEST_F(CommandsMainTest, GroupsFollowTheCurrentPage)

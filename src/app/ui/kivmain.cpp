@@ -66,6 +66,7 @@ void Tfkivmain::FormCreate()
     CreateOutput();
     CreateFind();
     CreatePrint();
+    CreateDebugger();
     // No pages yet: the commands that need one start disabled.
     UpdateCommandGroups(0);
 
@@ -252,6 +253,7 @@ void Tfkivmain::RestoreDockLayout()
         m_debugForm->ManualDock(m_dockingLib->RightPanel(), nullptr, alClient);
         m_debugForm->show();
     }
+    m_debugForm->RestoreDockLayout(ini);
     m_dockingLib->LoadDockSites(ini, QStringLiteral("Dock Sites"));
 }
 
@@ -260,6 +262,7 @@ void Tfkivmain::SaveDockLayout()
     TIniFile ini(SettingsFilePath());
     m_dockingLib->SaveFormPlace(ini, m_outputForm, QStringLiteral("OutputForm"));
     m_dockingLib->SaveFormPlace(ini, m_debugForm, QStringLiteral("fkivdebug"));
+    m_debugForm->SaveDockLayout(ini);
     m_dockingLib->SaveDockSites(ini, QStringLiteral("Dock Sites"));
 }
 

@@ -20,6 +20,7 @@ namespace kiv {
 class TCompileParts;
 class TDbgForm;
 class TDeviceParts;
+class TDebugParts;
 class TDockArea;
 class TDockingLib;
 class TErrorListModel;
@@ -385,6 +386,7 @@ private:
     void CreateCompile();
     void CreateOutput();
     void CreateDevices();
+    void CreateDebugger();
     void CloseHelp();
     void CreateFind();
     void ActionEditFindExecute();
@@ -430,6 +432,7 @@ private:
     TDockingLib *m_dockingLib = nullptr;
     TOutputForm *m_outputForm = nullptr;
     TDbgForm *m_debugForm = nullptr;
+    TDebugParts *m_debug = nullptr;
     TToolbars *m_toolbars = nullptr;
     QList<QAction *> m_commands;
     QHash<QString, QAction *> m_commandIndex;
