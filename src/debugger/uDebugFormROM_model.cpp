@@ -1,5 +1,7 @@
 #include "uDebugFormROM_model.h"
 
+#include "dasm_midrange.h"
+#include "dasm_pic18.h"
 #include "uDbgForm_model.h"
 #include "uDebugFormBreaks_model.h"
 #include "uWatchProxy.h"
@@ -34,10 +36,13 @@ QString Hex(quint32 value, int digits)
 TDebugRomModel::TDebugRomModel(TDbgFormModel &session)
     : TDebugWindowModel(QStringLiteral("TDebugFormROM"), QStringLiteral("ROM"))
     , m_session(session)
+    , m_midRange(std::make_unique<TMidRangeImage>())
     , m_words(kWords, 0)
     , m_loaded(kWords, false)
 {
 }
+
+TDebugRomModel::~TDebugRomModel() = default;
 
 void TDebugRomModel::LoadHex(const QString &path)
 {
@@ -79,6 +84,10 @@ void TDebugRomModel::LoadHex(const QString &path)
     if (file.error() != QFileDevice::NoError)
         throw std::runtime_error(QStringLiteral("Read error on file \"%1\". %2").arg(path, file.errorString()).toStdString());
     m_rows = int(highest / 2 + 1);
+    // The 12- and 14-bit decoders look at the words before a CALL or GOTO; unloaded words are
+    // blank to them.
+    for (unsigned w = 0; w < TMidRangeImage::kWords; ++w)
+        m_midRange->Word(w) = m_loaded[w] ? m_words[w] : 0xFFFF;
     Changed();
 }
 
@@ -97,8 +106,31 @@ QString TDebugRomModel::RowText(int row) const
     QString text = Hex(RowAddress(row) & 0xFFFF, 4) + QStringLiteral(":  ");
     if (row < 0 || row >= 0x20000 || !Loaded(row))
         return text;
-    text += Hex(m_words[size_t(row)], 4) + QStringLiteral("   ");
+    text += Hex(m_words[size_t(row)], 4) + QStringLiteral("   ") + Instruction(row);
     return text;
+}
+
+QString TDebugRomModel::Instruction(int row) const
+{
+    const int kind = m_session.device.kind();
+    if (kind == 0 || kind == 1) {
+        if (row >= int(TMidRangeImage::kWords))
+            return {};
+        TMidRangeStyle style;
+        style.rom = true;
+        return QString::fromStdString(DecodeMidRange(*m_midRange, unsigned(row), kind == 1, style));
+    }
+    if (kind == 3) {
+        // The first word of a two-word instruction gives nothing: the next word completes it.
+        TPic18Decoder decoder;
+        std::string text = decoder.Decode(m_words[size_t(row)], uint32_t(row) * 2);
+        if (text.empty() && row + 1 < kWords)
+            text = decoder.Decode(m_words[size_t(row) + 1], uint32_t(row + 1) * 2);
+        if (text == "???")
+            text.clear();
+        return QString::fromStdString(text);
+    }
+    return {};
 }
 
 bool TDebugRomModel::IsBreakRow(int row) const

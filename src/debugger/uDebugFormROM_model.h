@@ -5,11 +5,13 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace kiv {
 
 class TDbgFormModel;
+class TMidRangeImage;
 
 /// The ROM window's model: the program words of the project's HEX file (byte addresses 0 to
 /// 0x3FFFF, one "loaded" bit per word) and each row's text with its instruction, decoded with
@@ -19,6 +21,7 @@ public:
     static constexpr int kWords = 131072;
 
     explicit TDebugRomModel(TDbgFormModel &session);
+    ~TDebugRomModel() override;
 
     /// Reads an Intel HEX file into the image. Throws std::runtime_error with the platform's
     /// message when the file cannot be read.
@@ -50,7 +53,11 @@ public:
     void SetVisibleRows(int first, int count);
 
 private:
+    /// The instruction of word `row` in the device's instruction set; empty for kinds without one.
+    QString Instruction(int row) const;
+
     TDbgFormModel &m_session;
+    std::unique_ptr<TMidRangeImage> m_midRange;   // the first 16,384 words, for 12- and 14-bit decoding
     std::vector<uint16_t> m_words;
     std::vector<bool> m_loaded;
     int m_rows = 0;

@@ -172,11 +172,27 @@ TEST_F(Windows, RomReadsDataAndExtendedAddressRecords)
     EXPECT_THROW(rom.LoadHex(dir.filePath(QStringLiteral("missing.hex"))), std::runtime_error);
 }
 
+TEST_F(Windows, Pic18RowsTakeTheSecondWordOfTwoWordInstructions)
+{
+    WriteProject(0x452);
+    dbg.Ram()[4092] = 1;
+    // GOTO 0x0100 at 0 (EF80 F000), then MOVLW 0x05.
+    ASSERT_TRUE(WriteFile(base + QStringLiteral(".hex"), ":0600000080EF00F0050E8E\n:00000001FF\n"));
+    EnableReady();
+    TDebugRomModel &rom = model->Rom();
+    EXPECT_EQ(rom.RowText(0).left(14), QStringLiteral("0000:  EF80   "));
+    EXPECT_TRUE(rom.RowText(0).contains(QStringLiteral("GOTO"))) << rom.RowText(0).toStdString();
+    EXPECT_TRUE(rom.RowText(2).startsWith(QStringLiteral("0004:  0E05   MOVLW"))) << rom.RowText(2).toStdString();
+    EXPECT_EQ(rom.RowAddress(2), 4u);
+    EXPECT_EQ(rom.RowOf(4), 2);
+}
+
 TEST_F(Windows, RomRowsShowTheAddressAndTheWord)
 {
     EnableReady();
     TDebugRomModel &rom = model->Rom();
     EXPECT_EQ(rom.RowText(1).left(13), QStringLiteral("0001:  0201  "));
+    EXPECT_EQ(rom.RowText(0), QStringLiteral("0000:  0000   NOP"));
     EXPECT_EQ(rom.RowText(0x100), QStringLiteral("0100:  "));
     EXPECT_TRUE(rom.IsPcRow(1));
     EXPECT_FALSE(rom.IsPcRow(0));
