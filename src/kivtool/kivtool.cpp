@@ -36,6 +36,7 @@ int VerbWizard(const QStringList &args);
 int VerbEval(const QStringList &args);
 int VerbHexinfo(const QStringList &args);
 int VerbLines(const QStringList &args);
+int VerbDebug(const QStringList &args);
 
 namespace {
 
@@ -76,6 +77,7 @@ const TVerb kVerbs[] = {
     {"cod", "cod FILE.cod [OUT]", "write the COD dump report of a debug file", &VerbCod},
     {"hexinfo", "hexinfo FILE.hex", "print what the comment lines of a HEX file say", &VerbHexinfo},
     {"sim", "sim --device NAME PROG.hex [--cycles N] [--trace N] [--uart]", "run a program in the simulator; print the final PC, W and cycles", &VerbSim},
+    {"debug", "debug PATH.pjt [--debugger NAME] [COMMAND...]", "a debug session without a window: step, over, run, break, watch, ram, periph, stack, snapshot", &VerbDebug},
 };
 
 void PrintHelp()
