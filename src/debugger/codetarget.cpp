@@ -1,8 +1,9 @@
 #include "codetarget.h"
 
+#include "coff_dump_base.h"
+#include "fileioerror.h"
+#include "hexcommentinfo.h"
 #include "pc_chipr.h"
-
-#include <QFile>
 
 namespace kiv {
 
@@ -10,62 +11,33 @@ namespace {
 
 bool CoffTarget(const QString &path, QString &name, QString &error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = file.errorString();
+    // The COFF reader points the device database at the installation's file; the session keeps
+    // the one it was given.
+    const QString devices = DeviceFile();
+    TCoffBase coff;
+    SetDeviceFile(devices);
+    try {
+        coff.Open(path);
+    } catch (const TCoffError &e) {
+        error = e.Message();
+        return false;
+    } catch (const TFileIoError &e) {
+        error = QString::fromStdString(e.what());
+        return false;
+    } catch (const TDeviceFileError &e) {
+        error = QString::fromStdString(e.what());
         return false;
     }
-    const QByteArray head = file.read(20 + 18);
-    const auto u16 = [&head](int at) { return uint32_t(uint8_t(head[at])) | (uint32_t(uint8_t(head[at + 1])) << 8); };
-    const QString quoted = QStringLiteral("Coff file '") + path + QLatin1Char('\'');
-    if (head.size() < 20) {
-        error = quoted + QStringLiteral(" couldn't read file header.");
-        return false;
-    }
-    const uint32_t magic = u16(0);
-    if (magic != 0x1234 && magic != 0x1240) {
-        error = quoted + QStringLiteral(" does not appear to be a valid COFF file.");
-        return false;
-    }
-    // The optional header: magic, version stamp (2 bytes in 0x1234 files, 4 in 0x1240 ones),
-    // then the processor number.
-    uint32_t processor = 0;
-    const int optional = int(u16(16));
-    const int stamp = magic == 0x1234 ? 2 : 4;
-    if (optional == 16 + stamp - 2) {
-        const int at = 20 + 2 + stamp;
-        if (head.size() < at + 4) {
-            error = quoted + QStringLiteral(" could not read optional file header.");
-            return false;
-        }
-        processor = u16(at) | (u16(at + 2) << 16);
-    }
-    name.clear();
-    ForEachDevice(
-        [&](const DeviceRecord &record) {
-            if (record.id() != processor)
-                return true;
-            name = record.name();
-            return false;
-        },
-        MakeKindSet({0, 1, 3, 6}));
+    name = coff.DeviceName();
     return true;
 }
 
 bool HexTarget(const QString &path, QString &name)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    THexCommentInfo info;
+    if (!info.Load(path) && info.FileName.isEmpty())
         return false;
-    name.clear();
-    while (!file.atEnd()) {
-        const QString line = QString::fromLatin1(file.readLine(64 * 1024)).trimmed();
-        if (!line.startsWith(QLatin1Char(';')))
-            continue;
-        const QString text = line.mid(1);
-        if (text.left(3).compare(QLatin1String("PIC"), Qt::CaseInsensitive) == 0 && !text.startsWith(QLatin1String("BURNTIME"), Qt::CaseInsensitive))
-            name = QString(text).remove(QLatin1Char(';')).trimmed();
-    }
+    name = info.GetDeviceLine();
     return true;
 }
 
