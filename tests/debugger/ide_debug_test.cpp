@@ -12,9 +12,14 @@
 #include "testfiles.h"
 #include "uDbgForm.h"
 #include "uDbgForm_model.h"
+#include "uDebugBase.h"
+#include "uDebugFormBreaks_model.h"
+#include "uDebugFormWatches_model.h"
+#include "uEditHint.h"
 #include "uWatchProxy.h"
 
 #include <QAction>
+#include <QCursor>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -205,11 +210,36 @@ TEST_F(IdeDebug, EnableStepRunHaltAndDisableThroughTheMainWindow)
     EXPECT_EQ(Main().DebugForm()->StatusPane(1)->text(),
               "PC=" + QStringLiteral("%1").arg(Session()->PC, 4, 16, QLatin1Char('0')).toUpper());
 
+    // Resting the mouse on count2 shows the value the watch shows.
+    Session()->Watches().AddWatchText("count2");
+    const QString watched = Session()->Watches().WatchElement(0).value;
+    EXPECT_FALSE(watched.isEmpty());
+    TOvcTextFileEditorSyntax *editor = AsmEditor();
+    const long position = editor->PositionOf(TextPos{61, 18});
+    const QPoint local(int(editor->SendScintilla(QsciScintilla::SCI_POINTXFROMPOSITION, 0UL, position)) + 2,
+                       int(editor->SendScintilla(QsciScintilla::SCI_POINTYFROMPOSITION, 0UL, position)) + 4);
+    QCursor::setPos(editor->viewport()->mapToGlobal(local));
+    TDbgForm *form = Main().DebugForm();
+    form->EditorMouseMove(editor, QPoint(0, 0));
+    form->EditorMouseMove(editor, local);
+    form->TimerHintStartingTimer();
+    EXPECT_EQ(form->EditHint()->Text(), "count2=" + watched);
+
     const QString shot = qEnvironmentVariable("KIV_DEBUG_SHOT");
     if (!shot.isEmpty()) {
         Main().grab().save(shot);
         // Without a stored layout the Debug window floats beside the main window.
         Main().DebugForm()->window()->grab().save(shot + ".debug.png");
+        // The memory, watch and break windows of the halted session.
+        Session()->Breaks().AddBreak(AsmEditor()->FileName(), 63);
+        const std::pair<TDebugWindowId, const char *> windows[] = {
+            {dwRAM, "ram"}, {dwROM, "rom"}, {dwWatches, "watches"}, {dwBreaks, "breaks"}};
+        for (const auto &[id, name] : windows) {
+            form->ShowWindow(id);
+            for (int n = 0; n < 5; ++n)
+                QCoreApplication::processEvents();
+            form->Window(id)->grab().save(shot + "." + name + ".png");
+        }
     }
 
     // Disable returns to the editor: library unloaded, markers gone, window closed.
