@@ -24,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -224,6 +225,22 @@ TEST_F(IdeDebug, EnableStepRunHaltAndDisableThroughTheMainWindow)
     form->EditorMouseMove(editor, local);
     form->TimerHintStartingTimer();
     EXPECT_EQ(form->EditHint()->Text(), "count2=" + watched);
+
+    // A double click in the editor's left margin sets a breakpoint on that line; another one
+    // clears it.
+    const auto marginDoubleClick = [editor](int line) {
+        const long at = editor->PositionOf(TextPos{line, 1});
+        const QPointF point(2, int(editor->SendScintilla(QsciScintilla::SCI_POINTYFROMPOSITION, 0UL, at)) + 4);
+        QMouseEvent click(QEvent::MouseButtonDblClick, point, editor->viewport()->mapToGlobal(point), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(editor->viewport(), &click);
+    };
+    marginDoubleClick(63);
+    ASSERT_EQ(Session()->Breaks().BreakCount(), 1) << prompt.Messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(Session()->Breaks().BreakItem(0).sourceLine, 63);
+    EXPECT_TRUE(editor->CodeFlags().Contains(63));
+    marginDoubleClick(63);
+    EXPECT_EQ(Session()->Breaks().BreakCount(), 0);
 
     const QString shot = qEnvironmentVariable("KIV_DEBUG_SHOT");
     if (!shot.isEmpty()) {

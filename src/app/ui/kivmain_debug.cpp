@@ -330,8 +330,11 @@ bool TDebugParts::eventFilter(QObject *watched, QEvent *event)
             margins += editor->marginWidth(m);
         TDbgFormModel *session = form->Session();
         if (pos.x() < margins && session && session->IsActive()) {
-            const int line = editor->lineAt(QPoint(margins + 1, pos.y()));
-            if (line >= 0)
+            // The nearest position on the row: the margin is no text, so the "close" lookup
+            // finds nothing there.
+            const long position = editor->SendScintilla(QsciScintilla::SCI_POSITIONFROMPOINT, ulong(margins + 1), long(pos.y()));
+            const int line = int(editor->SendScintilla(QsciScintilla::SCI_LINEFROMPOSITION, ulong(position)));
+            if (position >= 0 && line >= 0)
                 session->ToggleBreakAtLine(editor->FileName(), line + 1);
             return true;
         }
