@@ -675,7 +675,7 @@ struct TCodeGen::TImpl {
     void NextFsr()
     {
         if (Enhanced())
-            Emit("addfsr\tFSR0,1");
+            Emit("addfsr\t" + std::to_string(kFsr) + ",1");   // FSR0 is register 4 to gpasm
         else
             Emit("incf\tFSR,f");
     }
@@ -864,7 +864,10 @@ struct TCodeGen::TImpl {
                 v.sign = Signed(e->type);
                 return v;
             }
-            break;
+            // Widening: the value is computed once; the source's sign says how to widen.
+            TVal t = TempVal(size, Signed(e->type));
+            Move(v, t);
+            return t;
         }
         case TOp::Call: {
             TUnit *u = GenCall(e);
