@@ -2045,6 +2045,24 @@ struct TCodeGen::TImpl {
             GenDelay(e);
             return;
         }
+        if (name == "enable_interrupts" || name == "disable_interrupts") {
+            // The device header's numbers: enable bit address * 8 + bit, 0x8000 for a peripheral
+            // interrupt, which also needs the peripheral enable bit.
+            std::int64_t v = 0;
+            if (!constArg(0, &v))
+                return;
+            const bool enable = name == "enable_interrupts";
+            const int addr = static_cast<int>((v & 0x7FFF) >> 3), bit = static_cast<int>(v & 7);
+            if (v < 0 || v > 0xFFFF || addr == 0) {
+                msgs.Error(vmDirectiveArgs, e->kids[0]->at, "Not an interrupt: " + std::to_string(v) + " (use INT_ names of the device header)");
+                return;
+            }
+            BitOp(enable ? "bsf" : "bcf", addr, bit);
+            int pa = 0, pb = 0;
+            if (enable && (v & 0x8000) && tgt.Bit("PEIE", &pa, &pb))
+                BitOp("bsf", pa, pb);
+            return;
+        }
         GenPinBuiltin(e, dst);
     }
 
@@ -2592,8 +2610,8 @@ bool TCodeGen::TImpl::ResolveInterrupts()
     };
     static const TName kNames[] = {
         {"rtcc", {"T0", "TMR0", nullptr}},     {"timer0", {"T0", "TMR0", nullptr}},
-        {"ext", {"INT", nullptr}},             {"rb", {"RB", "IOC", nullptr}},
-        {"ra", {"RA", "GP", "IOC", nullptr}},  {"timer1", {"TMR1", nullptr}},
+        {"ext", {"INT", "INT0", nullptr}},         {"rb", {"RB", "RAB", "IOC", nullptr}},
+        {"ra", {"RA", "GP", "RAB", nullptr}},  {"timer1", {"TMR1", nullptr}},
         {"timer2", {"TMR2", nullptr}},         {"timer4", {"TMR4", nullptr}},
         {"timer6", {"TMR6", nullptr}},         {"rda", {"RC", nullptr}},
         {"tbe", {"TX", nullptr}},              {"ad", {"AD", nullptr}},
@@ -2619,7 +2637,9 @@ bool TCodeGen::TImpl::ResolveInterrupts()
             for (const char *const *b = entry.bases; *b && !found; ++b) {
                 int fa, fb, ea, eb;
                 const std::string base = *b;
-                if (tgt.Bit(base + "IF", &fa, &fb) && tgt.Bit(base + "IE", &ea, &eb)) {
+                // The external interrupt's bits are INTE and INTF on the older parts.
+                const std::string ie = base == "INT" ? "INTE" : base + "IE", flag = base == "INT" ? "INTF" : base + "IF";
+                if (tgt.Bit(flag, &fa, &fb) && tgt.Bit(ie, &ea, &eb)) {
                     interrupts.push_back({base, f});
                     found = true;
                 }
@@ -3101,8 +3121,8 @@ void TCodeGen::TImpl::GenEntries()
         }
         for (const auto &[base, f] : interrupts) {
             int fa = 0, fb = 0, ea = 0, eb = 0;
-            tgt.Bit(base + "IF", &fa, &fb);
-            tgt.Bit(base + "IE", &ea, &eb);
+            tgt.Bit(base == "INT" ? "INTF" : base + "IF", &fa, &fb);
+            tgt.Bit(base == "INT" ? "INTE" : base + "IE", &ea, &eb);
             const std::string next = NewLabel("I");
             SkipGoto("btfss", ea, eb, next);
             SkipGoto("btfss", fa, fb, next);

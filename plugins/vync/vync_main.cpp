@@ -3,8 +3,10 @@
 //
 //   vync [-I folder]... [-D name[=value]]... [--icd] [--install folder] [-S] [-o file.asm]
 //        [--report file] main.c
+//   vync --device-headers folder      (the build writes the installation's devices/ with it)
 
 #include "vync_compile.h"
+#include "vync_headers.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +61,19 @@ int Run(const std::vector<std::string> &argv, const std::string &folder)
 
 int main(int argc, char **argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--device-headers") {
+        // Build step: the device headers of every 14-bit part into the folder argv[2].
+        std::vector<std::string> skipped;
+        const int n = WriteDeviceHeaders(argv[2], &skipped);
+        for (const std::string &s : skipped)
+            std::cerr << "vync: no header for " << s << "\n";
+        if (n <= 0) {
+            std::cerr << "vync: no device headers written (is gpasm installed?)\n";
+            return 1;
+        }
+        std::cout << "vync: " << n << " device headers\n";
+        return 0;
+    }
     TCompileOptions options;
     bool assemblyOnly = false;
     std::string output, reportFile;

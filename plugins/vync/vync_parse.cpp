@@ -27,6 +27,8 @@ const TBuiltinInfo kBuiltins[] = {
     {"restart_wdt", 0, 0, 0},
     {"sleep", 0, 0, 0},
     {"nop", 0, 0, 0},
+    {"enable_interrupts", 1, 1, 0},
+    {"disable_interrupts", 1, 1, 0},
 };
 
 std::string Lower(std::string s)

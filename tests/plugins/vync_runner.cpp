@@ -155,12 +155,17 @@ TRunResult TVyncRunner::Run(const std::string &source, long cycles)
         return r;
     }
     r.built = true;
+    RunInGpsim(dir, "prog", cycles, &r);
+    return r;
+}
+
+void RunInGpsim(const std::string &dir, const std::string &base, long cycles, TRunResult *result)
+{
+    TRunResult &r = *result;
+    std::string out;
     int end = -1;
-    for (const auto &routine : outcome.program.routines) {
-        (void)routine;
-    }
     {
-        std::istringstream map(ReadAll(dir + "/prog.map"));
+        std::istringstream map(ReadAll(dir + "/" + base + ".map"));
         std::string line;
         while (std::getline(map, line)) {
             std::istringstream words(line);
@@ -173,7 +178,7 @@ TRunResult TVyncRunner::Run(const std::string &source, long cycles)
         }
     }
     std::ofstream(dir + "/run.stc") << "break e " << end << "\nbreak c " << cycles << "\nrun\npc\ndump r\nquit\n";
-    Shell("cd '" + dir + "' && gpsim -i -S disable -s prog.cod -c run.stc", &out);
+    Shell("cd '" + dir + "' && gpsim -i -S disable -s " + base + ".cod -c run.stc", &out);
     std::istringstream lines(out);
     std::string line;
     r.ram.assign(0x1000, -1);
@@ -206,7 +211,6 @@ TRunResult TVyncRunner::Run(const std::string &source, long cycles)
     }
     if (!r.finished)
         r.messages += out.substr(0, 4000);
-    return r;
 }
 
 }  // namespace kiv::vynctest

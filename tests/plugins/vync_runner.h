@@ -44,6 +44,10 @@ private:
     int m_counter = 0;
 };
 
+/// Runs `base`.cod of `dir` in gpsim to the end of main (at most `cycles`), filling `result`'s
+/// RAM and `finished`.
+void RunInGpsim(const std::string &dir, const std::string &base, long cycles, TRunResult *result);
+
 /// Runs a shell command; its output goes to `output`. Returns the exit code.
 int Shell(const std::string &command, std::string *output);
 
