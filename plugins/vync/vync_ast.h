@@ -211,6 +211,14 @@ struct TProgram {
     int adcBits = 0;                      /// #device adc=
     std::uint32_t clock = 0;              /// #use delay(clock=...)
     TSourceSpan clockAt;
+    struct TSerial {
+        bool used = false;
+        std::uint32_t baud = 9600;
+        int xmit = -1;                    /// pin numbers of the device header
+        int rcv = -1;
+        TSourceSpan at;
+    };
+    TSerial rs232;                        /// #use rs232(...)
 
     TSymbol *NewSymbol();
     TExpr *NewExpr(TOp op, const TType *type, const TSourceSpan &at);

@@ -2115,23 +2115,32 @@ struct TCodeGen::TImpl {
 
     void WaitCycles(std::int64_t cycles)
     {
-        // Nested counting loops in a frame temp; each level's cost is exact.
+        // Nested counting loops in two frame temps, reused by each stage (both passes ask for
+        // the same temps whatever the bank instructions cost); each level's cost is exact.
+        TVal c, c2;
+        if (cycles >= 4) {
+            c = TempVal(1);
+            c2 = TempVal(1);   // next to c in the frame: the same bank
+        }
         while (cycles > 0) {
             if (cycles < 4) {
                 for (std::int64_t i = 0; i < cycles; ++i)
                     Emit("nop");
                 return;
             }
+            // The counter's bank is chosen once, before the loop; those instructions count.
+            const std::size_t mark = cur->code.size();
+            Select(c.addr);
+            cycles -= static_cast<std::int64_t>(cur->code.size() - mark);
+            if (cycles < 4)
+                continue;
             if (cycles <= 3 * 256 + 2) {
                 // movlw k; movwf c; loop: decfsz c,f; goto loop  -> 2 + 3k - 1 cycles
                 const std::int64_t k = std::min<std::int64_t>((cycles - 1) / 3, 256);
-                TVal c = TempVal(1);
-                Select(c.addr);
                 Lit("movlw", static_cast<int>(k & 0xFF));
                 Op("movwf", c.addr);
                 const std::string loop = NewLabel("L");
-                LoopLabel(loop);
-                SelectBank(BankOf(c.addr));   // the loop starts in the counter's bank
+                Label(loop);   // only this loop jumps back here, in the same bank
                 Op("decfsz", c.addr, "f");
                 Emit("goto\t" + loop);
                 cycles -= 2 + 3 * k - 1;
@@ -2142,17 +2151,13 @@ struct TCodeGen::TImpl {
             std::int64_t k2 = std::min<std::int64_t>((cycles - 3) / (perOuter + 1), 256);
             if (k2 < 1)
                 k2 = 1;
-            TVal c1 = TempVal(1);
-            TVal c2 = TempVal(1);
-            Select(c1.addr);
+            const TVal c1 = c;
             Lit("movlw", static_cast<int>(k2 & 0xFF));
             Op("movwf", c2.addr);
             const std::string outer = NewLabel("L"), inner = NewLabel("L");
-            LoopLabel(outer);
-            SelectBank(BankOf(c1.addr));
+            Label(outer);
             Op("clrf", c1.addr);
-            LoopLabel(inner);
-            SelectBank(BankOf(c1.addr));
+            Label(inner);
             Op("decfsz", c1.addr, "f");
             Emit("goto\t" + inner);
             Op("decfsz", c2.addr, "f");
@@ -3428,6 +3433,12 @@ std::string TCodeGen::TImpl::Render()
             switch (l.kind) {
             case TLine::Label:
                 out << l.text << ":\n";
+                if (u->function && l.text == u->label) {
+                    // A C function: derived type function (2 at bit 5) of its result.
+                    const TType *result = u->function->Result();
+                    const int base = !result || result->kind == TTypeKind::Void ? 1 : coffType(result);
+                    out << "\t.type\t" << l.text << ", " << Hex(0x40 | base) << "\n";
+                }
                 break;
             case TLine::Ins:
                 out << "\t" << l.text << "\n";

@@ -121,6 +121,42 @@ std::string DeviceHeaderText(const TTarget &t)
             continue;
         h << "#byte " << name << " = " << Hex(address, 3) << "\n#define __REG_" << name << "__ " << Hex(address, 3) << "\n";
     }
+    // The serial port's registers and flags, whatever the part calls them.
+    const auto firstRegister = [&](std::initializer_list<const char *> names) -> std::string {
+        for (const char *n : names) {
+            if (t.Register(n) >= 0)
+                return n;
+        }
+        return {};
+    };
+    {
+        const std::string txreg = firstRegister({"TXREG", "TX1REG", "TXREG1"});
+        const std::string rcreg = firstRegister({"RCREG", "RC1REG", "RCREG1"});
+        const std::string spbrg = firstRegister({"SPBRG", "SPBRGL", "SP1BRGL", "SPBRG1"});
+        const std::string txsta = firstRegister({"TXSTA", "TX1STA", "TXSTA1"});
+        const std::string rcsta = firstRegister({"RCSTA", "RC1STA", "RCSTA1"});
+        std::string txifReg, rcifReg;
+        int txifBit = 0, rcifBit = 0;
+        const auto bitOf = [&](std::initializer_list<const char *> names, std::string *reg, int *bit) {
+            for (const char *n : names) {
+                const auto it = t.bitNames.find(n);
+                if (it != t.bitNames.end() && t.Register(it->second.first) >= 0) {
+                    *reg = it->second.first;
+                    *bit = it->second.second;
+                    return true;
+                }
+            }
+            return false;
+        };
+        if (!txreg.empty() && !rcreg.empty() && !spbrg.empty() && !txsta.empty() && !rcsta.empty() &&
+            bitOf({"TXIF", "TX1IF"}, &txifReg, &txifBit) && bitOf({"RCIF", "RC1IF"}, &rcifReg, &rcifBit)) {
+            h << "\n// The serial port\n"
+              << "#define __SERIAL_TXREG__ " << txreg << "\n#define __SERIAL_RCREG__ " << rcreg << "\n#define __SERIAL_SPBRG__ "
+              << spbrg << "\n#define __SERIAL_TXSTA__ " << txsta << "\n#define __SERIAL_RCSTA__ " << rcsta << "\n"
+              << "#bit __TXIF = " << txifReg << "." << txifBit << "\n#bit __RCIF = " << rcifReg << "." << rcifBit << "\n";
+        }
+    }
+
     // Where the A/D converter keeps its fields, for the run-time library.
     const auto bitAt = [&](const char *name, std::string *reg, int *bit) {
         const auto it = t.bitNames.find(name);

@@ -91,6 +91,14 @@ const TBuiltinInfo *FindBuiltin(const std::string &name)
     return nullptr;
 }
 
+std::vector<std::string> BuiltinNames()
+{
+    std::vector<std::string> names;
+    for (const TBuiltinInfo &b : kBuiltins)
+        names.emplace_back(b.name);
+    return names;
+}
+
 TParser::TParser(TMessages &messages, TProgram &program, std::vector<TToken> tokens)
     : m_messages(messages), m_program(program), m_tokens(std::move(tokens))
 {
@@ -244,11 +252,193 @@ void TParser::Run()
     }
     if (!m_pendingInterrupt.empty())
         m_messages.Error(vmInterrupt, m_pendingInterruptAt, "#int_" + m_pendingInterrupt + " is not followed by a function");
+    StartSerial();
     for (TFunction *f : m_program.functions) {
         if (f->used && !f->defined)
             m_messages.Error(vmUndefined, f->at, "Function " + f->name + " is used but never defined");
     }
     PopScope();
+}
+
+// main starts the serial port of #use rs232 first: the baud rate divisor for the clock of
+// #use delay, high speed when the divisor fits.
+void TParser::StartSerial()
+{
+    if (!m_program.rs232.used)
+        return;
+    TFunction *mainFunction = nullptr;
+    for (TFunction *f : m_program.functions) {
+        if (f->name == "main" && f->defined)
+            mainFunction = f;
+    }
+    if (!mainFunction || !mainFunction->body)
+        return;
+    const TSourceSpan at = m_program.rs232.at;
+    if (m_program.clock == 0) {
+        m_messages.Error(vmDirectiveArgs, at, "#use rs232 needs the clock: #use delay(clock=...) before it");
+        return;
+    }
+    const std::uint64_t clock = m_program.clock, baud = m_program.rs232.baud;
+    std::uint64_t divisor = (clock + 8 * baud) / (16 * baud);
+    int txsta = 0x24;   // transmit on, high speed
+    if (divisor > 256) {
+        divisor = (clock + 32 * baud) / (64 * baud);
+        txsta = 0x20;
+    }
+    if (divisor < 1 || divisor > 256) {
+        m_messages.Error(vmDirectiveArgs, at, "#use rs232: " + std::to_string(baud) + " baud can not be made from a clock of " +
+                                                  std::to_string(clock) + " Hz");
+        return;
+    }
+    const TType *u8 = m_program.types.Int(1, false);
+    TFunction *saved = m_function;
+    m_function = mainFunction;
+    TExpr *call = CallNamed("__rs232_init", {Const(static_cast<std::int64_t>(divisor - 1), u8, at), Const(txsta, u8, at)}, at);
+    m_function = saved;
+    if (!call)
+        return;
+    TStmt *s = m_program.NewStmt(TStmtKind::Expr, at);
+    s->expr = call;
+    mainFunction->body->list.insert(mainFunction->body->list.begin(), s);
+}
+
+// A call of a function of the run-time library (vyncrt.h, included by the device header).
+TExpr *TParser::CallNamed(const std::string &name, std::vector<TExpr *> args, const TSourceSpan &at)
+{
+    TEntry *e = Lookup(name);
+    if (!e || !e->symbol || e->symbol->storage != TStorage::Function || !e->symbol->function) {
+        m_messages.Error(vmUndefined, at, name.rfind("__rs232", 0) == 0 || name == "putc" || name.rfind("__put", 0) == 0
+                                              ? "The serial functions need the device header (#include <16F877A.h>) of a part with a serial port"
+                                              : "Undefined function " + name);
+        return nullptr;
+    }
+    TFunction *f = e->symbol->function;
+    const auto &params = f->type->params;
+    if (args.size() != params.size()) {
+        m_messages.Error(vmArguments, at, "Function " + f->name + " takes " + std::to_string(params.size()) + " arguments");
+        return nullptr;
+    }
+    TExpr *call = m_program.NewExpr(TOp::Call, f->Result(), at);
+    call->callee = f;
+    for (std::size_t i = 0; i < args.size(); ++i)
+        call->kids.push_back(Fold(Convert(Rvalue(args[i]), params[i])));
+    f->used = true;
+    if (m_function)
+        m_function->calls.insert(f);
+    return call;
+}
+
+// printf("format", values...) and puts("text"): the format is read here; the text goes out with
+// putc a character at a time, numbers through the run-time library's __put_number.
+TExpr *TParser::PrintCall(const TToken &name)
+{
+    Expect("(");
+    const TSourceSpan at = name.at;
+    std::string format;
+    if (Peek().kind != TTok::String) {
+        m_messages.Error(vmArguments, Peek().at, name.text + " needs a string in double quotes first");
+        SkipTo(")", ";");
+        Accept(")");
+        return Const(0, nullptr, at, true);
+    }
+    while (Peek().kind == TTok::String)
+        format += Next().text;
+    if (name.text == "puts")
+        format += "\r\n";
+    std::vector<TExpr *> values;
+    while (Accept(",")) {
+        TExpr *v = AssignmentExpr();
+        if (!v)
+            break;
+        values.push_back(Rvalue(v));
+    }
+    Expect(")");
+    const TType *u8 = m_program.types.Int(1, false);
+    const TType *u32 = m_program.types.Int(4, false);
+    const TType *s32 = m_program.types.Int(4, true);
+    std::vector<TExpr *> calls;
+    const auto putc = [&](unsigned char c) {
+        if (TExpr *call = CallNamed("putc", {Const(c, u8, at)}, at))
+            calls.push_back(call);
+    };
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const char c = format[i];
+        if (c != '%') {
+            putc(static_cast<unsigned char>(c));
+            continue;
+        }
+        if (i + 1 < format.size() && format[i + 1] == '%') {
+            putc('%');
+            ++i;
+            continue;
+        }
+        // %[0][width][l]conversion
+        std::size_t j = i + 1;
+        bool zero = false;
+        int width = 0;
+        if (j < format.size() && format[j] == '0') {
+            zero = true;
+            ++j;
+        }
+        while (j < format.size() && std::isdigit(static_cast<unsigned char>(format[j])))
+            width = width * 10 + (format[j++] - '0');
+        if (j < format.size() && format[j] == 'l')
+            ++j;
+        if (j >= format.size()) {
+            m_messages.Error(vmArguments, at, "The format of " + name.text + " ends inside a conversion");
+            break;
+        }
+        const char conv = format[j];
+        i = j;
+        if (std::string("csudxX").find(conv) == std::string::npos) {
+            m_messages.Error(vmArguments, at, std::string("Unknown conversion %") + conv + " in the format of " + name.text);
+            continue;
+        }
+        if (next >= values.size()) {
+            m_messages.Error(vmArguments, at, "The format of " + name.text + " asks for more values than are given");
+            break;
+        }
+        TExpr *v = values[next++];
+        if (conv == 's') {
+            if (TExpr *call = CallNamed("__put_string", {v}, at))
+                calls.push_back(call);
+            continue;
+        }
+        if (!v->type->IsInteger()) {
+            m_messages.Error(vmTypeMismatch, v->at, std::string("%") + conv + " needs a number");
+            continue;
+        }
+        if (conv == 'c') {
+            if (TExpr *call = CallNamed("putc", {v}, at))
+                calls.push_back(call);
+            continue;
+        }
+        // The value widened to 32 bits: with its sign for %d, as unsigned bits otherwise.
+        TExpr *wide;
+        if (conv == 'd') {
+            wide = Convert(v, s32);
+        } else {
+            const int w = v->type->kind == TTypeKind::Bit ? 1 : v->type->width;
+            wide = Convert(Convert(v, m_program.types.Int(w, false)), u32);
+        }
+        const int flags = (conv == 'd' ? 1 : 0) | (conv == 'x' || conv == 'X' ? 2 : 0) | (conv == 'X' ? 4 : 0) | (zero ? 8 : 0);
+        if (TExpr *call = CallNamed("__put_number", {wide, Const(flags, u8, at), Const(std::min(width, 255), u8, at)}, at))
+            calls.push_back(call);
+    }
+    if (next < values.size())
+        m_messages.Warning(vmwDirectiveIgnored, values[next]->at, "More values than the format of " + name.text + " uses");
+    if (!m_program.rs232.used && !calls.empty())
+        m_messages.Error(vmDirectiveArgs, at, name.text + " needs #use rs232(...) first");
+    if (calls.empty())
+        return m_program.NewExpr(TOp::Const, m_program.types.Void(), at);
+    TExpr *e = calls.front();
+    for (std::size_t k = 1; k < calls.size(); ++k) {
+        TExpr *c = m_program.NewExpr(TOp::Comma, calls[k]->type, at);
+        c->kids = {e, calls[k]};
+        e = c;
+    }
+    return e;
 }
 
 bool TParser::IsTypeStart(const TToken &t) const
@@ -1245,6 +1435,31 @@ void TParser::Directive()
                 m_messages.Error(vmDirectiveArgs, at, "#use delay needs the clock: #use delay(clock=20000000)");
             return;
         }
+        if (!args.empty() && Lower(args[0].text) == "rs232") {
+            // #use rs232(baud=9600,parity=N,xmit=PIN_C6,rcv=PIN_C7,bits=8,...): the hardware
+            // serial port; the run-time library of the device header sends and receives.
+            m_program.rs232.used = true;
+            m_program.rs232.at = at;
+            for (std::size_t i = 1; i + 2 < args.size(); ++i) {
+                if (args[i].kind != TTok::Ident || !args[i + 1].Is("="))
+                    continue;
+                const std::string key = Lower(args[i].text);
+                std::size_t j = i + 2;
+                bool ok = false;
+                const std::int64_t v = value(j, &ok);
+                if (key == "baud" && ok && v > 0)
+                    m_program.rs232.baud = static_cast<std::uint32_t>(v);
+                else if (key == "xmit" && ok)
+                    m_program.rs232.xmit = static_cast<int>(v);
+                else if (key == "rcv" && ok)
+                    m_program.rs232.rcv = static_cast<int>(v);
+                else if (key == "bits" && ok && v != 8)
+                    m_messages.Error(vmDirectiveArgs, args[i].at, "#use rs232 sends 8 data bits");
+                else if (key == "parity" && j < args.size() && Lower(args[j].text) != "n")
+                    m_messages.Warning(vmwDirectiveIgnored, args[i].at, "#use rs232 sends without parity; parity=" + args[j].text + " was ignored");
+            }
+            return;
+        }
         m_messages.Warning(vmwDirectiveIgnored, at, "#use " + argText(0) + " is not supported yet and was ignored");
         return;
     }
@@ -1810,6 +2025,8 @@ TExpr *TParser::PrimaryExpr()
         Next();
         if (const TBuiltinInfo *b = FindBuiltin(t.text); b && Peek().Is("(") && !Lookup(t.text))
             return BuiltinCall(t);
+        if ((t.text == "printf" || t.text == "puts") && Peek().Is("(") && !Lookup(t.text))
+            return PrintCall(t);
         if (t.text == "TRUE" || t.text == "true") {
             if (!Lookup(t.text))
                 return Const(1, nullptr, at, true);

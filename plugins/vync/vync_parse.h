@@ -21,6 +21,8 @@ struct TBuiltinInfo {
     int resultWidth;
 };
 const TBuiltinInfo *FindBuiltin(const std::string &name);
+/// The names of every built-in function the compiler writes in place.
+std::vector<std::string> BuiltinNames();
 
 class TParser {
 public:
@@ -96,6 +98,9 @@ private:
     TExpr *PrimaryExpr();
     TExpr *CallExpr(TExpr *callee, const TToken &name);
     TExpr *BuiltinCall(const TToken &name);
+    TExpr *PrintCall(const TToken &name);
+    TExpr *CallNamed(const std::string &name, std::vector<TExpr *> args, const TSourceSpan &at);
+    void StartSerial();
     std::int64_t ConstantExpr(const TSourceSpan &at, bool *ok = nullptr);
 
     // Typing.

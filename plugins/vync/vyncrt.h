@@ -378,6 +378,90 @@ void setup_comparator(int8 mode)
 #define setup_vref(mode)  (DACCON1 = (mode) & 0x1F, DACCON0 = ((mode) ? 0x80 : 0))
 #endif
 
+// ---- Serial port (#use rs232) -----------------------------------------------------------
+#ifdef __SERIAL_TXREG__
+// main calls this first when the program has #use rs232: the baud rate divisor and TXSTA.
+void __rs232_init(int8 divisor, int8 txsta)
+{
+   __SERIAL_SPBRG__ = divisor;
+   __SERIAL_TXSTA__ = txsta;
+   __SERIAL_RCSTA__ = 0x90;
+}
+void putc(int8 c)
+{
+   while (!__TXIF)
+      ;
+   __SERIAL_TXREG__ = c;
+}
+#define putchar(c)  putc(c)
+int8 getc()
+{
+   while (!__RCIF)
+      ;
+   return __SERIAL_RCREG__;
+}
+#define getch()  getc()
+#define getchar()  getc()
+int1 kbhit()
+{
+   return __RCIF;
+}
+// A string in RAM, up to its 0.
+void __put_string(int8 *text)
+{
+   while (*text) {
+      putc(*text);
+      text++;
+   }
+}
+// printf's numbers: flags 1 signed, 2 hexadecimal, 4 upper-case digits, 8 zero padding.
+void __put_number(int32 value, int8 flags, int8 width)
+{
+   int8 digits[10];
+   int8 count, digit;
+   int1 negative;
+   negative = 0;
+   if ((flags & 1) && (value & 0x80000000)) {
+      negative = 1;
+      value = -value;
+   }
+   count = 0;
+   do {
+      if (flags & 2) {
+         digit = value & 0x0F;
+         value >>= 4;
+      } else {
+         digit = value % 10;
+         value /= 10;
+      }
+      if (digit < 10)
+         digits[count] = '0' + digit;
+      else if (flags & 4)
+         digits[count] = 'A' + digit - 10;
+      else
+         digits[count] = 'a' + digit - 10;
+      count++;
+   } while (value);
+   if (negative)
+      count++;
+   if (negative && (flags & 8))
+      putc('-');
+   while (width > count) {
+      putc((flags & 8) ? '0' : ' ');
+      width--;
+   }
+   if (negative) {
+      if (!(flags & 8))
+         putc('-');
+      count--;
+   }
+   while (count) {
+      count--;
+      putc(digits[count]);
+   }
+}
+#endif
+
 // ---- Data EEPROM --------------------------------------------------------------------------
 #ifdef __EEPROM_BYTES__
 #ifdef __REG_EEADR__

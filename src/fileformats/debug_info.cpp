@@ -457,6 +457,7 @@ void TDebugInfo::FromCod(const TCodFile &cod, const std::string &debugFile)
             }
         }
     }
+    UseCNames();
     SortLookups();
     FindFunctionExits();
 }
@@ -648,6 +649,7 @@ void TDebugInfo::FromCoff(const TCoffFile &coffFile, const std::string &debugFil
             }
         }
     }
+    UseCNames();
     SortLookups();
     FindFunctionExits();
     for (TDebugFunction &f : m_functions) {
@@ -656,6 +658,26 @@ void TDebugInfo::FromCoff(const TCoffFile &coffFile, const std::string &debugFil
                 f.file = line->file;
         }
     }
+}
+
+void TDebugInfo::UseCNames()
+{
+    // A program compiled from C names its variables and functions with a leading underscore in
+    // the assembly (_count for count); the debugger shows and finds them by their C names.
+    const bool fromC = std::any_of(m_files.begin(), m_files.end(), [](const TDebugSourceFile &f) {
+        const std::string &n = f.stored;
+        return n.size() > 2 && n[n.size() - 2] == '.' && (n.back() == 'c' || n.back() == 'C');
+    });
+    if (!fromC)
+        return;
+    const auto cName = [](std::string *name) {
+        if (name->size() > 1 && (*name)[0] == '_' && (std::isalpha(static_cast<unsigned char>((*name)[1])) || (*name)[1] == '_'))
+            name->erase(0, 1);
+    };
+    for (TDebugSymbol &s : m_symbols)
+        cName(&s.name);
+    for (TDebugFunction &f : m_functions)
+        cName(&f.name);
 }
 
 void TDebugInfo::SortLookups()

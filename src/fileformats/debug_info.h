@@ -157,6 +157,7 @@ private:
     int CoffStructType(const TCoffFile &coff, std::uint32_t tagIndex, bool isUnion, int depth);
     int CodType(std::uint16_t codType);
     void FindFunctionExits();
+    void UseCNames();
     void SortLookups();
 
     Format m_format = dfNone;

@@ -113,12 +113,12 @@ TEST_F(HelpWindow, TheIndexJumpsToTheTypedKeywordAndOpensItWithEnter)
 
 TEST_F(HelpWindow, ATopicWithoutAPageSaysSoAndOffersTheIndex)
 {
-    window->ShowPage(folder, {"_USE_delay.htm", ""}, "_USE_delay");
+    window->ShowPage(folder, {"_USE_spi.htm", ""}, "_USE_spi");
     Settle();
     EXPECT_EQ(Shown(), "");
-    EXPECT_TRUE(browser->toPlainText().contains("_USE_delay"));
+    EXPECT_TRUE(browser->toPlainText().contains("_USE_spi"));
     EXPECT_EQ(tabs->currentIndex(), 1);
-    EXPECT_EQ(indexKey->text(), "_USE_delay");
+    EXPECT_EQ(indexKey->text(), "_USE_spi");
 
     // A page outside the help folder is not shown either.
     window->ShowPage(folder, {"../DEFAULT.PJT", ""}, "../DEFAULT");

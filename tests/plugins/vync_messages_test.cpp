@@ -1,6 +1,7 @@
 // The C compiler's messages: every number has its page in the help set, and errors are reported
 // with their places, several in one run.
 
+#include "vync_parse.h"
 #include "vync_runner.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +38,32 @@ TEST(VyncMessages, EveryNumberHasAHelpEntry)
         ++count;
     }
     EXPECT_GT(count, 40);
+}
+
+TEST(VyncHelp, EveryBuiltInHasItsPage)
+{
+    // F1 on a name in the editor opens the page named after it: every function the compiler
+    // writes in place and every function and macro of the run-time library has one.
+    const std::string root = KIV_TEST_SOURCE_DIR;
+    const std::string help = root + "/data/lumo/vync.help/";
+    std::vector<std::string> names = kiv::vync::BuiltinNames();
+    const std::string runtime = ReadText(root + "/plugins/vync/vyncrt.h");
+    ASSERT_FALSE(runtime.empty());
+    const std::regex function(R"((?:^|\n)(?:#define|void|int8|int16|int32) +([a-z][a-z0-9_]*)\()");
+    for (auto it = std::sregex_iterator(runtime.begin(), runtime.end(), function); it != std::sregex_iterator(); ++it)
+        names.push_back((*it)[1]);
+    EXPECT_GT(names.size(), 50u);
+    const std::string index = ReadText(help + "index.txt");
+    const std::string overview = ReadText(help + "BuiltInFunctions.htm");
+    for (const std::string &name : names) {
+        const std::string page = ReadText(help + name + ".htm");
+        EXPECT_NE(page.find("<h1>" + name + "</h1>"), std::string::npos) << name << ".htm";
+        EXPECT_NE(index.find(name + " | " + name + ".htm"), std::string::npos) << name << " in the index";
+        EXPECT_NE(overview.find("href=\"" + name + ".htm\""), std::string::npos) << name << " on the overview page";
+    }
+    // The topics of the Help menu describe the C language too.
+    for (const char *topic : {"BuiltInFunctions", "PreProcessor", "DataDefinition", "Operators", "Statements"})
+        EXPECT_NE(ReadText(help + topic + ".htm").find("C "), std::string::npos) << topic;
 }
 
 TEST(VyncMessages, SeveralErrorsInOneRunEachWithItsPlace)

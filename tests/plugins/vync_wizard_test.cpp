@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -221,6 +222,220 @@ TEST(VyncDeviceHeaders, PinsAndInterruptsOfTheSixteenF877A)
     // GPIO is port A on the eight-pin parts.
     ASSERT_TRUE(kiv::vync::LoadTarget("PIC12F675", &t, &error)) << error;
     EXPECT_NE(kiv::vync::DeviceHeaderText(t).find("#define PIN_A5  45\n"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A program with the device header, built and run in gpsim to the end of main.
+kiv::vynctest::TRunResult RunWithHeader(const std::string &source, long cycles = 2000000)
+{
+    TInstall install;
+    const std::string folder = install.Folder() + "/program";
+    fs::create_directories(folder);
+    std::ofstream(folder + "/prog.c", std::ios::binary) << source;
+    kiv::vync::TCompileOptions options;
+    options.mainFile = folder + "/prog.c";
+    options.installDir = install.Folder();
+    const kiv::vync::TCompileOutcome out = kiv::vync::CompileC(options);
+    kiv::vynctest::TRunResult run;
+    for (const auto &m : out.messages.All())
+        run.messages += kiv::vync::MessageLine(out.messages, m) + "\n";
+    if (!out.ok)
+        return run;
+    run.compiled = true;
+    run.report = out.program;
+    std::ofstream(folder + "/prog.asm", std::ios::binary) << out.assembly;
+    std::string tools;
+    if (kiv::vynctest::Shell("cd '" + folder + "' && gpasm -c -g -o prog.o prog.asm && gplink -c -m -o prog.hex prog.o", &tools) != 0) {
+        run.messages += tools;
+        return run;
+    }
+    run.built = true;
+    kiv::vynctest::RunInGpsim(folder, "prog", cycles, &run);
+    return run;
+}
+
+TEST(VyncBuiltins, EepromWrittenIsReadBack)
+{
+    if (!Ready())
+        GTEST_SKIP() << "the device headers were not generated (gputils missing)";
+    const auto r = RunWithHeader(R"(#include <16F877A.h>
+int8 first, second, untouched;
+void main() {
+   write_eeprom(3, 0x5A);
+   write_eeprom(200, 0xC3);
+   first = read_eeprom(3);
+   second = read_eeprom(200);
+   write_eeprom(4, 0);
+   untouched = read_eeprom(4);
+}
+)");
+    ASSERT_TRUE(r.finished) << r.messages;
+    std::int64_t v = 0;
+    ASSERT_TRUE(r.Value("first", &v));
+    EXPECT_EQ(v, 0x5A);
+    ASSERT_TRUE(r.Value("second", &v));
+    EXPECT_EQ(v, 0xC3);
+    ASSERT_TRUE(r.Value("untouched", &v));
+    EXPECT_EQ(v, 0);
+}
+
+TEST(VyncBuiltins, TimerZeroRunsItsInterruptFunction)
+{
+    if (!Ready())
+        GTEST_SKIP() << "the device headers were not generated (gputils missing)";
+    for (const char *header : {"16F877A.h", "16F1825.h"}) {
+        SCOPED_TRACE(header);
+        const auto r = RunWithHeader(std::string("#include <") + header + R"(>
+#use delay(clock=4000000)
+int8 ticks;
+int16 spins;
+#int_rtcc
+void tick_isr()
+{
+   ticks++;
+}
+void main()
+{
+   setup_timer_0(RTCC_INTERNAL|RTCC_DIV_2);
+   set_timer0(0);
+   enable_interrupts(INT_RTCC);
+   enable_interrupts(GLOBAL);
+   while (ticks < 3)
+      spins++;
+   disable_interrupts(GLOBAL);
+}
+)");
+        ASSERT_TRUE(r.finished) << r.messages;
+        std::int64_t ticks = 0, spins = 0;
+        ASSERT_TRUE(r.Value("ticks", &ticks));
+        ASSERT_TRUE(r.Value("spins", &spins));
+        EXPECT_EQ(ticks, 3);
+        EXPECT_GT(spins, 10);
+    }
+}
+
+TEST(VyncBuiltins, PinsAndPortsDriveTheirRegisters)
+{
+    if (!Ready())
+        GTEST_SKIP() << "the device headers were not generated (gputils missing)";
+    const auto r = RunWithHeader(R"(#include <16F877A.h>
+int8 trisb, portb, trisd, portd;
+void main()
+{
+   set_tris_b(0xFF);
+   output_high(PIN_B0);
+   output_low(PIN_B1);
+   output_toggle(PIN_B2);
+   output_float(PIN_B7);
+   output_d(0x3C);
+   trisb = TRISB;
+   portb = PORTB & 0x07;
+   trisd = TRISD;
+   portd = PORTD;
+}
+)");
+    ASSERT_TRUE(r.finished) << r.messages;
+    std::int64_t v = 0;
+    ASSERT_TRUE(r.Value("trisb", &v));
+    EXPECT_EQ(v, 0xF8);
+    ASSERT_TRUE(r.Value("portb", &v));
+    EXPECT_EQ(v, 0x05);
+    ASSERT_TRUE(r.Value("trisd", &v));
+    EXPECT_EQ(v, 0x00);
+    ASSERT_TRUE(r.Value("portd", &v));
+    EXPECT_EQ(v, 0x3C);
+}
+
+}  // namespace
+
+namespace {
+
+// The bytes a program writes to the serial port's transmit register, in gpsim (which
+// simulates the port's timing: each byte waits for the register to empty).
+std::string SentBytes(const std::string &source, std::string *messages)
+{
+    TInstall install;
+    const std::string folder = install.Folder() + "/serial";
+    fs::create_directories(folder);
+    std::ofstream(folder + "/prog.c", std::ios::binary) << source;
+    kiv::vync::TCompileOptions options;
+    options.mainFile = folder + "/prog.c";
+    options.installDir = install.Folder();
+    const kiv::vync::TCompileOutcome out = kiv::vync::CompileC(options);
+    for (const auto &m : out.messages.All())
+        *messages += kiv::vync::MessageLine(out.messages, m) + "\n";
+    if (!out.ok)
+        return {};
+    std::ofstream(folder + "/prog.asm", std::ios::binary) << out.assembly;
+    std::string tools;
+    if (kiv::vynctest::Shell("cd '" + folder + "' && gpasm -c -g -o prog.o prog.asm && gplink -c -m -o prog.hex prog.o", &tools) != 0) {
+        *messages += tools;
+        return {};
+    }
+    std::string end;
+    {
+        std::ifstream map(folder + "/prog.map");
+        std::string line;
+        while (std::getline(map, line)) {
+            std::istringstream words(line);
+            std::string name, address;
+            words >> name >> address;
+            if (name == "?end")
+                end = address;
+        }
+    }
+    std::ofstream script(folder + "/run.stc");
+    script << "break w 0x19\nbreak e " << end << "\n";
+    for (int i = 0; i < 80; ++i)
+        script << "run\n";
+    script << "quit\n";
+    script.close();
+    kiv::vynctest::Shell("cd '" + folder + "' && gpsim -i -S disable -s prog.cod -c run.stc", &tools);
+    std::string sent;
+    std::istringstream lines(tools);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::size_t at = line.find("Wrote: 0x");
+        if (at != std::string::npos && line.find(" to txreg") != std::string::npos)
+            sent += static_cast<char>(std::stoi(line.substr(at + 9, 4), nullptr, 16));
+    }
+    return sent;
+}
+
+TEST(VyncBuiltins, PrintfSendsExactlyItsBytesThroughTheSerialPort)
+{
+    if (!Ready())
+        GTEST_SKIP() << "the device headers were not generated (gputils missing)";
+    std::string messages;
+    const std::string sent = SentBytes(R"(#include <16F877A.h>
+#use delay(clock=20000000)
+#use rs232(baud=115200,parity=N,xmit=PIN_C6,rcv=PIN_C7,bits=8)
+int8 count = 200;
+signed long level = -1234;
+int16 word = 0xBEEF;
+int8 name[4] = {'a', 'b', 'c', 0};
+void main()
+{
+   printf("%u %ld\r\n", count, level);
+   printf("[%5u|%03u|%x|%lX|%c|%s|%d%%]", 42, 7, 255, word, 'z', name, -5);
+   puts("ok");
+}
+)",
+                                        &messages);
+    EXPECT_EQ(sent, "200 -1234\r\n[   42|007|ff|BEEF|z|abc|-5%]ok\r\n") << messages;
+}
+
+TEST(VyncBuiltins, PrintfWithoutTheSerialPortIsAnError)
+{
+    if (!Ready())
+        GTEST_SKIP() << "the device headers were not generated (gputils missing)";
+    std::string messages;
+    SentBytes("#include <16F877A.h>\nvoid main()\n{\n   printf(\"x\");\n}\n", &messages);
+    EXPECT_NE(messages.find("Line 4"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("#use rs232"), std::string::npos) << messages;
 }
 
 }  // namespace
