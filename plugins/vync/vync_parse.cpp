@@ -290,6 +290,13 @@ void TParser::StartSerial()
                                                   std::to_string(clock) + " Hz");
         return;
     }
+    if (TEntry *init = Lookup("__rs232_init"); !init || !init->symbol || init->symbol->storage != TStorage::Function) {
+        // No hardware serial port (or no device header): nothing to start; putc and printf
+        // report it where they are used.
+        m_messages.Warning(vmwDirectiveIgnored, at, "#use rs232: " + (m_program.device.empty() ? std::string("the part") : m_program.device) +
+                                                        " has no serial port this compiler drives; a port on other pins is not available yet");
+        return;
+    }
     const TType *u8 = m_program.types.Int(1, false);
     TFunction *saved = m_function;
     m_function = mainFunction;
@@ -1454,7 +1461,7 @@ void TParser::Directive()
                 else if (key == "rcv" && ok)
                     m_program.rs232.rcv = static_cast<int>(v);
                 else if (key == "bits" && ok && v != 8)
-                    m_messages.Error(vmDirectiveArgs, args[i].at, "#use rs232 sends 8 data bits");
+                    m_messages.Warning(vmwDirectiveIgnored, args[i].at, "#use rs232 sends 8 data bits; bits=" + std::to_string(v) + " was ignored");
                 else if (key == "parity" && j < args.size() && Lower(args[j].text) != "n")
                     m_messages.Warning(vmwDirectiveIgnored, args[i].at, "#use rs232 sends without parity; parity=" + args[j].text + " was ignored");
             }
