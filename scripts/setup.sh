@@ -8,7 +8,7 @@ build="$root/build"
 
 packages=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-serialport-dev
   libqscintilla2-qt6-dev libzip-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   gputils gpsim gpsim-dev libglib2.0-dev poppler-utils

@@ -1,6 +1,9 @@
 #include "devicesdat_writer.h"
 
+#include "textfile.h"
+
 #include <QSaveFile>
+#include <QSet>
 
 namespace kiv {
 
@@ -161,6 +164,45 @@ bool TDevicesDatWriter::Save(const QString &path, QString *error) const
         return false;
     }
     return true;
+}
+
+bool ReplaceDeviceRecords(const QString &path, const QMap<qint64, DeviceRecord> &replacements,
+                          QString *error)
+{
+    auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    QByteArray old;
+    QString why;
+    if (!ReadWholeFile(path, old, &why))
+        return fail(why);
+    QList<TStoredRecord> stored;
+    if (!ReadStoredRecords(path, stored, &why))
+        return fail(why);
+    QSet<qint64> starts;
+    for (const TStoredRecord &r : stored)
+        starts.insert(r.block);
+    for (auto it = replacements.cbegin(); it != replacements.cend(); ++it)
+        if (!starts.contains(it.key()))
+            return fail(QStringLiteral("No record of %1 starts at block %2.").arg(path).arg(it.key()));
+
+    // The header blocks and unchanged records are copied as raw bytes, so nothing the editor did
+    // not touch can change (a record cut short at the end of the file stays cut short).
+    QByteArray data = old.left(qint64(2) * kDeviceBlockSize);
+    for (const TStoredRecord &r : stored) {
+        const auto replacement = replacements.constFind(r.block);
+        if (replacement == replacements.cend()) {
+            data.append(old.mid(r.block * kDeviceBlockSize, qint64(r.blocks) * kDeviceBlockSize));
+            continue;
+        }
+        TDevicesDatWriter one;
+        one.SetRawHeader({});
+        one.AddRecord(*replacement);
+        data.append(one.Bytes());
+    }
+    return WriteFileSafely(path, data, true, error);
 }
 
 }  // namespace kiv

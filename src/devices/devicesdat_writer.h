@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -75,5 +76,14 @@ private:
     QByteArray m_header;
     QByteArray m_body;
 };
+
+/// Writes the devices.dat file at `path` again with some of its records replaced: `replacements`
+/// maps the first block of a stored record (TStoredRecord::block) to its new contents. The header
+/// and every other record stay byte for byte as they were; a replacement takes one block or two
+/// as its hasSecondBlock byte says. The new file replaces the old one in one step, and the old
+/// one is kept as the backup "devices.BAK" beside it. On failure (a block that starts no record,
+/// a file that cannot be read or written) nothing on disk changes and `error` says why.
+bool ReplaceDeviceRecords(const QString &path, const QMap<qint64, DeviceRecord> &replacements,
+                          QString *error = nullptr);
 
 }  // namespace kiv

@@ -165,6 +165,7 @@ public:
     QString ErrorString() const { return m_file.errorString(); }
     qint64 BlockCount() const { return m_blockCount; }
     bool AtEnd() const { return m_position >= m_blockCount; }
+    qint64 Position() const { return m_position; }
     void Seek(qint64 block) { m_position = block; }
 
     // Reads the block at the current position into `dst` and advances; false at the end.
@@ -335,6 +336,27 @@ bool ForEachDevice(const std::function<bool(const DeviceRecord &)> &visitor, Kin
             continue;
         if (!visitor(record))
             return false;
+    }
+    return true;
+}
+
+bool ReadStoredRecords(const QString &path, QList<TStoredRecord> &records, QString *error)
+{
+    records.clear();
+    TBlockFile file;
+    if (!file.Open(path)) {
+        if (error)
+            *error = QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.ErrorString());
+        return false;
+    }
+    file.Seek(2);
+    for (qint64 block = 2; !file.AtEnd();) {
+        TStoredRecord stored;
+        stored.block = block;
+        ReadRecord(file, stored.record);
+        stored.blocks = int(qMin<qint64>(2, file.Position() - block));
+        block += stored.blocks;
+        records.append(stored);
     }
     return true;
 }

@@ -5,6 +5,7 @@
 // Every operation opens the file by the path given to SetDeviceFile, reads, and closes it.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -105,6 +106,9 @@ constexpr int hasVref = 1019;
 constexpr int hasUsb = 1020;
 constexpr int hasSecondBlock = 1023;
 constexpr int fuseExtension = 1024;    ///< 50 x (u16 mask, u16 value, u8 name, u8 word), entries 81 to 130
+// Bytes the IDE itself never reads: the device editor and selector show, edit and search them.
+constexpr int programWords = 548;      ///< u16 low, u16 high: program memory in words; 0 = not given
+constexpr int dataBytes = 552;         ///< u16: data memory (RAM) in bytes; 0 = not given
 // Kind 3 only: the extended fuse table inside the ramMap bytes.
 constexpr int fuseWord18 = 255;        ///< u8 at 255 + i: configuration word of entry i (1 to 80)
 constexpr int fuseNameIndex51 = 336;   ///< u8 at 336 + (i - 51), entries 51 to 80
@@ -256,6 +260,18 @@ using TDeviceVisitor = bool (*)(const DeviceRecord &record, void *context);
 bool ForEachDevice(TDeviceVisitor visitor, KindSet kinds, void *context);
 /// The same walk with a function object.
 bool ForEachDevice(const std::function<bool(const DeviceRecord &)> &visitor, KindSet kinds);
+
+/// A record as the file stores it: the block it starts at and the blocks it takes.
+struct TStoredRecord {
+    qint64 block = 0;   ///< first block of the record
+    int blocks = 1;     ///< 1, or 2 when its second block follows it in the file
+    DeviceRecord record;
+};
+
+/// Every record of the file at `path` from block 2 to the end, control records included, in file
+/// order and read by the same rules as FindDevice; for the device editor, which writes records
+/// back where they were. False with `error` set when the file cannot be opened.
+bool ReadStoredRecords(const QString &path, QList<TStoredRecord> &records, QString *error = nullptr);
 
 /// Reads the header into the caller's own table. A missing or unreadable file leaves `table`
 /// unchanged; a file whose header is not a fuse name table gives an empty table.
