@@ -99,6 +99,7 @@ TMsgResult TScriptedPrompt::Message(TMsgKind kind, const QString &caption, const
     case mbOK: return mrOk;
     case mbYesNo: return mrNo;
     case mbYesNoCancel: return mrCancel;
+    case mbRetryCancel: return mrCancel;
     }
     return mrCancel;
 }

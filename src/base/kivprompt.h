@@ -13,9 +13,9 @@ namespace kiv {
 /// The four kinds of message box.
 enum TMsgKind { mtError, mtWarning, mtInformation, mtConfirmation };
 /// The button sets of a message box.
-enum TMsgButtons { mbOK, mbYesNo, mbYesNoCancel };
+enum TMsgButtons { mbOK, mbYesNo, mbYesNoCancel, mbRetryCancel };
 /// The answer to a message box.
-enum TMsgResult { mrOk, mrYes, mrNo, mrCancel };
+enum TMsgResult { mrOk, mrYes, mrNo, mrCancel, mrRetry };
 
 /// A file chooser question. `filters` are "Description (*.a *.b)" entries; `filterIndex` is
 /// 1-based, as the open and save dialogs count them, and is updated with the user's choice.

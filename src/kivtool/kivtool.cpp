@@ -37,6 +37,8 @@ int VerbEval(const QStringList &args);
 int VerbHexinfo(const QStringList &args);
 int VerbLines(const QStringList &args);
 int VerbDebug(const QStringList &args);
+int VerbCalibrate(const QStringList &args);
+int VerbTool(const QStringList &args);
 
 namespace {
 
@@ -78,6 +80,8 @@ const TVerb kVerbs[] = {
     {"hexinfo", "hexinfo FILE.hex", "print what the comment lines of a HEX file say", &VerbHexinfo},
     {"sim", "sim --device NAME PROG.hex [--cycles N] [--trace N] [--uart]", "run a program in the simulator; print the final PC, W and cycles", &VerbSim},
     {"debug", "debug PATH.pjt [--debugger NAME] [COMMAND...]", "a debug session without a window: step, over, run, break, watch, ram, periph, stack, snapshot", &VerbDebug},
+    {"calibrate", "calibrate 512|1024|2048|14000 IN.hex OUT", "write the #rom include file of a windowed part's calibration words", &VerbCalibrate},
+    {"tool", "tool [--run] SLOT [BASE]", "expand (or start) a programmer or debugger slot's command line; --template TEXT for one's own", &VerbTool},
 };
 
 void PrintHelp()

@@ -58,6 +58,7 @@ void Tfkivmain::FormCreate()
     TraceMilestone(QStringLiteral("MA"));
     CreateCompile();
     CreateDevices();
+    CreateTools();
     TraceMilestone(QStringLiteral("MB"));
     TraceMilestone(QStringLiteral("MC"));
     TraceMilestone(QStringLiteral("MD"));

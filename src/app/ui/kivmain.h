@@ -33,6 +33,8 @@ class TOutputForm;
 class TOutputParts;
 class TOvcTextFileEditorSyntax;
 class TToolbars;
+class TToolParts;
+class Tfkivprgm;
 struct TCommand;
 struct TFindOptions;
 struct TFindRequest;
@@ -297,6 +299,12 @@ public:
     /// Shows a page of the selected help file.
     void ShowHelpTopic(const QString &topic);
 
+    // --- programmer and debugger tools (kivmain_tools.cpp) ------------------------------------
+    /// "Device Programmer/Debugger Options", created at start-up with the slots loaded.
+    Tfkivprgm *ToolOptions() const;
+    /// UpdateToolCommands: Program Chip, Program Chip2 and Tool1 .. Tool3 from the slot names.
+    void UpdateToolCommands();
+
     // --- printing (kivmain_print.cpp) -------------------------------------------------------
     /// The printer every print goes to; its set-up lasts the session.
     QPrinter *Printer() const;
@@ -387,6 +395,14 @@ private:
     void CreateOutput();
     void CreateDevices();
     void CreateDebugger();
+    void CreateTools();
+    void LaunchToolSlot(int slot, const QString &hexFile, const QString &base);
+    void ProgramChip(int slot);
+    void ActionProgrammerOptionsExecute();
+    void ActionToolsProgramChipExecute();
+    void ActionToolsProgramChip2Execute();
+    void ActionViewDataSheetExecute();
+    void ActionToolsExtractCalDataExecute();
     void CloseHelp();
     void CreateFind();
     void ActionEditFindExecute();
@@ -426,6 +442,7 @@ private:
     TFindParts *m_find = nullptr;
     TPrintParts *m_print = nullptr;
     TDeviceParts *m_devices = nullptr;
+    TToolParts *m_tools = nullptr;
     bool m_checkingDisk = false;
     TCurrentProject m_project;
     TDockArea *m_dockArea = nullptr;

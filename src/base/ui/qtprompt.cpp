@@ -52,12 +52,15 @@ TMsgResult TQtPrompt::Message(TMsgKind kind, const QString &caption, const QStri
         set = QMessageBox::Yes | QMessageBox::No;
     else if (buttons == mbYesNoCancel)
         set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    else if (buttons == mbRetryCancel)
+        set = QMessageBox::Retry | QMessageBox::Cancel;
     QMessageBox box(icon, caption.isEmpty() ? StandardCaption(kind) : caption, text, set,
                     DialogParent());
     switch (box.exec()) {
     case QMessageBox::Yes: return mrYes;
     case QMessageBox::No: return mrNo;
     case QMessageBox::Ok: return mrOk;
+    case QMessageBox::Retry: return mrRetry;
     default: return mrCancel;
     }
 }
