@@ -50,10 +50,6 @@ int LeadingNumber(const QString &text, int from, int width)
 
 }  // namespace
 
-QString TWizardControl::ItemText() const
-{
-    return index >= 0 && index < items.size() ? items[index] : QString();
-}
 
 const QStringList &WizardPageCaptions()
 {
@@ -63,47 +59,8 @@ const QStringList &WizardPageCaptions()
     return captions;
 }
 
-const QStringList &PinTypeNames()
-{
-    static const QStringList names = {"Input", "Output", "Input/Output", "Not used", "Analog"};
-    return names;
-}
 
-TDriverTable ParseDriverTable(const QStringList &lines)
-{
-    TDriverTable table;
-    for (QString line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.trimmed().isEmpty())
-            continue;
-        const int bar1 = line.indexOf('|');
-        if (bar1 < 0)
-            continue;
-        const int bar2 = line.indexOf('|', bar1 + 1);
-        if (bar2 < 0)
-            continue;
-        TDriverRecord record;
-        record.includeFile = line.left(bar1).left(20);
-        record.mainStatement = line.mid(bar1 + 1, bar2 - bar1 - 1).left(40);
-        const int bar3 = line.indexOf('|', bar2 + 1);
-        QString requests;
-        if (bar3 < 0) {
-            requests = line.mid(bar2 + 1);
-        } else {
-            table.rows << line.mid(bar2 + 1, bar3 - bar2 - 1);
-            requests = line.mid(bar3 + 1);
-        }
-        record.pinRequests = requests.left(kMaxPinIdentifiers) + ",";
-        table.records << record;
-    }
-    return table;
-}
 
-QString DriverTableFile()
-{
-    return UtilsDir() + "drivers.dat";
-}
 
 qint64 RoundHalfUp(double value)
 {
@@ -149,36 +106,8 @@ TWizardModel::TWizardModel()
     RefreshTimers();
 }
 
-TWizardControl &TWizardModel::Add(TWizardControlKind kind, const QString &name,
-                                  const QString &caption, int page, const QString &parent)
-{
-    TWizardControl control;
-    control.kind = kind;
-    control.name = name;
-    control.caption = caption;
-    control.page = page;
-    control.parent = parent;
-    m_index.insert(name, m_controls.size());
-    m_controls << control;
-    return m_controls.last();
-}
 
-TWizardControl &TWizardModel::C(const QString &name)
-{
-    static TWizardControl dummy;
-    const auto it = m_index.constFind(name);
-    Q_ASSERT_X(it != m_index.constEnd(), "TWizardModel::C", qPrintable(name));
-    if (it == m_index.constEnd()) {
-        dummy = TWizardControl();
-        return dummy;
-    }
-    return m_controls[*it];
-}
 
-const TWizardControl &TWizardModel::C(const QString &name) const
-{
-    return const_cast<TWizardModel *>(this)->C(name);
-}
 
 void TWizardModel::CreateControls()
 {
@@ -374,52 +303,39 @@ void TWizardModel::CreateControls()
 
 // --- control changes ---------------------------------------------------------------------
 
-void TWizardModel::Notify()
-{
-    if (changed)
-        changed();
-}
 
-void TWizardModel::CheckRadio(const QString &name)
-{
-    TWizardControl &c = C(name);
-    for (TWizardControl &other : m_controls)
-        if (other.kind == wcRadio && other.parent == c.parent)
-            other.checked = false;
-    c.checked = true;
-}
 
-int TWizardModel::CheckedRadioIndex(const QStringList &buttons) const
+
+
+int TWizardModel::FindListItem(const QString &name, const QString &value) const
 {
-    for (int i = 0; i < buttons.size(); ++i)
-        if (C(buttons[i]).checked)
-            return i;
+    // The analog lists also take an option's identifier.
+    const QMap<QString, const QList<TAnalogOption> *> analog = {
+        {"adcclock", &m_analog.clocks}, {"adctad", &m_analog.acquisitions},
+        {"adcmode", &m_analog.modes}, {"adctrigger", &m_analog.triggers},
+        {"adcinterrupt", &m_analog.interrupts}, {"adc_pinsrb", &m_analog.ports},
+        {"adcrange", &m_analog.ranges}};
+    if (const QList<TAnalogOption> *options = analog.value(name))
+        for (int i = 0; i < options->size(); ++i)
+            if (options->at(i).identifier == value)
+                return i;
     return -1;
 }
 
-void TWizardModel::SetChecked(const QString &name, bool checked)
+int TWizardModel::FindCheckListRow(const QString &name, const QString &row) const
 {
-    TWizardControl &c = C(name);
-    if (c.kind == wcRadio) {
-        if (!checked)
-            return;
-        CheckRadio(name);
-    } else {
-        c.checked = checked;
-    }
-    AfterChange(name);
+    return name == "intchecklist" ? int(m_intNames.indexOf(row)) : -1;
 }
 
-void TWizardModel::SetIndex(const QString &name, int index)
+void TWizardModel::IndexChanged(const QString &name)
 {
-    TWizardControl &c = C(name);
-    c.index = index >= -1 && index < c.items.size() ? index : -1;
     if (name == "NP_DEVICE") {
         RefreshGeneral();
         RefreshInterrupts();
         Notify();
         return;
     }
+    const TWizardControl &c = C(name);
     if (name == "ccp1pwm" && c.index >= 0 && c.index < 3) {
         CheckRadio(kT2Div[c.index]);
         C("t2p").value = m_pwmPeriods[c.index];
@@ -428,27 +344,8 @@ void TWizardModel::SetIndex(const QString &name, int index)
     AfterChange(name);
 }
 
-void TWizardModel::SetText(const QString &name, const QString &text)
-{
-    C(name).text = text;
-    AfterChange(name);
-}
 
-void TWizardModel::SetValue(const QString &name, qint64 value)
-{
-    TWizardControl &c = C(name);
-    c.value = qBound(c.minimum, value, c.maximum);
-    AfterChange(name);
-}
 
-void TWizardModel::SetItemChecked(const QString &name, int item, bool checked)
-{
-    TWizardControl &c = C(name);
-    if (item < 0 || item >= c.itemChecked.size())
-        return;
-    c.itemChecked[item] = checked;
-    AfterChange(name);
-}
 
 void TWizardModel::AfterChange(const QString &name)
 {
@@ -480,84 +377,6 @@ void TWizardModel::AfterChange(const QString &name)
     Notify();
 }
 
-bool TWizardModel::SetFromText(const QString &name, const QString &value, QString *error)
-{
-    auto fail = [error](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
-    if (!HasControl(name))
-        return fail("no control named " + name);
-    TWizardControl &c = C(name);
-    bool ok = false;
-    switch (c.kind) {
-    case wcCheck:
-    case wcRadio: {
-        const QString v = value.toLower();
-        if (v != "1" && v != "0" && v != "true" && v != "false")
-            return fail(name + " takes 1 or 0");
-        SetChecked(name, v == "1" || v == "true");
-        return true;
-    }
-    case wcList: {
-        int index = c.items.indexOf(value);
-        if (index < 0) {
-            // The analog lists also take an option's identifier.
-            const QMap<QString, const QList<TAnalogOption> *> analog = {
-                {"adcclock", &m_analog.clocks}, {"adctad", &m_analog.acquisitions},
-                {"adcmode", &m_analog.modes}, {"adctrigger", &m_analog.triggers},
-                {"adcinterrupt", &m_analog.interrupts}, {"adc_pinsrb", &m_analog.ports},
-                {"adcrange", &m_analog.ranges}};
-            if (const QList<TAnalogOption> *options = analog.value(name))
-                for (int i = 0; i < options->size() && index < 0; ++i)
-                    if (options->at(i).identifier == value)
-                        index = i;
-        }
-        if (index < 0) {
-            index = value.toInt(&ok);
-            if (!ok || index < -1 || index >= c.items.size())
-                return fail(name + " has no item " + value);
-        }
-        SetIndex(name, index);
-        return true;
-    }
-    case wcEdit:
-        SetText(name, value);
-        return true;
-    case wcNumber: {
-        const qint64 n = QString(value).remove(',').toLongLong(&ok);
-        if (!ok)
-            return fail(name + " takes a whole number");
-        SetValue(name, n);
-        return true;
-    }
-    case wcCheckList: {
-        // "N=1" checks row N (0-based); a row text checks that row.
-        const int eq = value.lastIndexOf('=');
-        QString row = eq >= 0 ? value.left(eq) : value;
-        const bool on = eq < 0 || value.mid(eq + 1) != "0";
-        int item = c.items.indexOf(row);
-        if (item < 0 && name == "intchecklist")
-            item = m_intNames.indexOf(row);
-        if (item < 0) {
-            item = row.toInt(&ok);
-            if (!ok)
-                item = -1;
-        }
-        if (item < 0 || item >= c.items.size())
-            return fail(name + " has no row " + row);
-        SetItemChecked(name, item, on);
-        return true;
-    }
-    case wcButton:
-        // A click; "-" steps the comparator spin button down.
-        Click(value == "-" ? name + "-" : name);
-        return true;
-    default:
-        return fail(name + " cannot be set");
-    }
-}
 
 void TWizardModel::Click(const QString &name)
 {
@@ -641,13 +460,6 @@ void TWizardModel::Open(const QString &deviceFile, const QString &driverFile)
     Notify();
 }
 
-void TWizardModel::SetDriverTable(const TDriverTable &table)
-{
-    m_drivers = table;
-    TWizardControl &list = C("driverlist");
-    list.items = table.rows;
-    list.itemChecked = QList<bool>(table.rows.size(), false);
-}
 
 void TWizardModel::ReadBraceStyle()
 {
@@ -1375,73 +1187,11 @@ void TWizardModel::RefreshPins()
 
 // --- pins ----------------------------------------------------------------------------------
 
-int TWizardModel::PinRow(const QString &pin) const
-{
-    for (int i = 0; i < m_pins.size(); ++i)
-        if (m_pins[i].pin == pin)
-            return i;
-    return -1;
-}
 
-QStringList TWizardModel::PinNames() const
-{
-    QStringList names;
-    for (const TPinRow &row : m_pins)
-        names << row.pin;
-    return names;
-}
 
-QString TWizardModel::PinIdentifier(const QString &pin) const
-{
-    const int row = PinRow(pin);
-    if (row < 0)
-        return {};
-    const QString &ids = m_pins[row].identifiers;
-    const int comma = ids.indexOf(',');
-    return comma < 0 ? ids : ids.left(comma);
-}
 
-void TWizardModel::AssignPinFunction(const QString &pin, const QString &name, int type)
-{
-    const int row = PinRow(pin);
-    if (row < 0 || name.isEmpty())
-        return;
-    TPinRow &r = m_pins[row];
-    if (r.identifiers.contains("(" + name + ")"))
-        return;
-    r.identifiers = (r.identifiers + ",(" + name + ")").left(kMaxPinIdentifiers);
-    r.ioType = type;
-    r.reserved = true;
-}
 
-void TWizardModel::AppendPinIdentifier(const QString &pin, const QString &text, int type, bool reserved)
-{
-    const int row = PinRow(pin);
-    if (row < 0)
-        return;
-    TPinRow &r = m_pins[row];
-    r.identifiers = (r.identifiers + "," + text).left(kMaxPinIdentifiers);
-    if (type != 255)
-        r.ioType = type;
-    r.reserved = reserved;
-}
 
-QString TWizardModel::AllocatePin(int typeClass)
-{
-    for (TPinRow &r : m_pins) {
-        if (r.reserved)
-            continue;
-        if (typeClass == 4 && r.ioType == 4)
-            return r.pin;
-        if (typeClass < 3 && r.ioType >= 0 && r.ioType <= 2) {
-            if (r.ioType != typeClass)
-                r.ioType = 2;
-            return r.pin;
-        }
-    }
-    ShowError("Can not allocate all pins");
-    return m_pins.isEmpty() ? QString() : m_pins.first().pin;
-}
 
 bool TWizardModel::SetPinType(int row, int type)
 {
@@ -1457,13 +1207,6 @@ bool TWizardModel::SetPinType(int row, int type)
     return true;
 }
 
-void TWizardModel::SetPinIdentifiers(int row, const QString &text)
-{
-    if (row < 0 || row >= m_pins.size())
-        return;
-    m_pins[row].identifiers = text.left(kMaxPinIdentifiers);
-    Notify();
-}
 
 void TWizardModel::ClearRunTexts()
 {

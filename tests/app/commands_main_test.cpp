@@ -359,11 +359,11 @@ TEST_F(CommandsMainTest, CommandsOfMissingPartsStayDisabled)
     Tfkivmain &main = Main();
     ASSERT_GE(main.doopenfile(File("main.c"), 'R'), 0);
     main.IdleUpdate();
-    for (const char *name : {"sxwizardaction", "toolbarsaction",
+    for (const char *name : {"toolbarsaction",
                              "ActionDbgRun", "ActionDebugBreaks",
                              "ActionDbgEnable"})
         EXPECT_FALSE(Enabled(name)) << name;
-    for (const char *name : {"ActionFileNew", "ActionFileOpen", "ActionFileSave", "Action20", "wizardaction",
+    for (const char *name : {"ActionFileNew", "ActionFileOpen", "ActionFileSave", "Action20", "wizardaction", "sxwizardaction",
                              "ActionEditSelectAll", "ActionEditGotoLine", "EditorProperties",
                              "fileformatsaction", "Action70", "ActionCompile", "ActionViewBinaryFile",
                              "ActionToolsDeviceEditor", "ActionToolsDisassembler", "ActionToolsFileCompare",

@@ -121,6 +121,35 @@ inline DeviceRecord FixtureBaseline()
     return r;
 }
 
+/// SX48T: an SX part with ports A to E and the two multi-function timers.
+inline DeviceRecord FixtureSx()
+{
+    DeviceRecord r;
+    r.setName("SX48T");
+    r.setKind(dkSx);
+    r.setId(0x0048);
+    r.setPortMask('A', 0x0F);
+    r.setPortMask('B', 0xFF);
+    r.setPortMask('C', 0xFF);
+    r.setPortMask('D', 0xFF);
+    r.setPortMask('E', 0x00);
+    r.setHasTimer1(true);
+    r.setHasComparators(true);
+    return r;
+}
+
+/// SX18T: a small SX part without the multi-function timers.
+inline DeviceRecord FixtureSxSmall()
+{
+    DeviceRecord r;
+    r.setName("SX18T");
+    r.setKind(dkSx);
+    r.setId(0x0018);
+    r.setPortMask('A', 0x0F);
+    r.setPortMask('B', 0xFF);
+    return r;
+}
+
 inline const char *FixtureAnalogFile()
 {
     return "// analog options of the fixture devices\r\n"
@@ -169,6 +198,8 @@ public:
         writer.AddRecord(FixtureBaseline());
         writer.AddRecord(FixtureMidrange());
         writer.AddRecord(FixturePic18());
+        writer.AddRecord(FixtureSx());
+        writer.AddRecord(FixtureSxSmall());
         writer.Save(root + "inst/utils/devices.dat");
         WriteFile(root + "inst/utils/drivers.dat", FixtureDrivers());
         WriteFile(root + "inst/lumo/KIV.HT", FixtureAnalogFile());

@@ -6,6 +6,7 @@
 #include "kivmain_devices.h"
 #include "kivnotebook.h"
 #include "kivprompt.h"
+#include "kivsxwiz.h"
 #include "kivwizard.h"
 
 #include "wizard_fixture.h"
@@ -33,6 +34,19 @@ void ClickWhenShown(const QString &button)
                 return;
             }
         ClickWhenShown(button);
+    });
+}
+
+// The same for the SX wizard's window.
+void ClickSxWhenShown()
+{
+    QTimer::singleShot(50, [] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *wizard = qobject_cast<Tfkivsxwiz *>(w); wizard && wizard->isVisible()) {
+                wizard->findChild<QPushButton *>("OKBtn")->click();
+                return;
+            }
+        ClickSxWhenShown();
     });
 }
 
@@ -75,6 +89,36 @@ TEST(WizardMainTest, PicWizardWritesTheFilesAndOpensTheCFile)
             QApplication::processEvents();
             main.grab().save(dir + "/wizard_main.png");
         }
+        for (int i = 0; i < 8; ++i)
+            prompt.Queue(mrNo);
+    }
+}
+
+
+TEST(WizardMainTest, SxWizardWritesTheCFileAndHeaderAndOpensTheCFile)
+{
+    TWizardFixture fixture;
+    QDir().mkpath(fixture.root + "w");
+    TScriptedPrompt prompt;
+    TPromptGuard guard(&prompt);
+    {
+        Tfkivmain main(TCommandLine{});
+        main.show();
+        QAction *command = main.findChild<QAction *>("sxwizardaction");
+        ASSERT_NE(command, nullptr);
+        Tfkivsxwiz *wizard = main.DeviceParts()->SxWizardWindow();
+        ASSERT_NE(wizard, nullptr);
+        auto *device = wizard->findChild<QComboBox *>("NP_DEVICE");
+        device->setCurrentIndex(device->findText("SX48T"));
+        emit device->activated(device->currentIndex());
+        prompt.Queue(fixture.root + "w/sx");
+        ClickSxWhenShown();
+        command->trigger();
+        const QString c = fixture.root + "w/sx.c";
+        EXPECT_TRUE(ReadFile(c).startsWith("#include \"" + (fixture.root + "w/sx.h").toUtf8() + "\"\r\n"));
+        EXPECT_TRUE(ReadFile(fixture.root + "w/sx.h").startsWith("#include <SX48T.h>\r\n"));
+        EXPECT_FALSE(QFileInfo::exists(fixture.root + "w/sx.pjt"));
+        EXPECT_EQ(main.Notebook()->CurrentPath(), c);
         for (int i = 0; i < 8; ++i)
             prompt.Queue(mrNo);
     }

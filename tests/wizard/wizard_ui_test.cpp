@@ -4,6 +4,7 @@
 
 #include "enternumber.h"
 #include "kivpopup.h"
+#include "kivsxwiz.h"
 #include "kivprompt.h"
 #include "kivwizard.h"
 
@@ -194,6 +195,43 @@ TEST(WizardWindowTest, PagesOfRealDevices)
         }
     }
     SetExecutablePathForDirs(QString());
+}
+
+TEST(WizardWindowTest, SxWindowPagesAndPullUps)
+{
+    TWizardFixture fixture;
+    Tfkivsxwiz window(nullptr, false);
+    window.Model().Open();
+    window.ShowModel();
+    window.show();
+    auto *tabs = Find<QTabBar>(window, "TabSet");
+    ASSERT_EQ(tabs->count(), 7);
+    EXPECT_NE(window.findChild<QPushButton *>("RzButton1"), nullptr);
+    Choose(Find<QComboBox>(window, "NP_DEVICE"), "SX48T");
+    EXPECT_EQ(window.Model().Device().name(), "SX48T");
+    Find<QRadioButton>(window, "osc0")->click();
+    EXPECT_EQ(window.Model().C("osc").index, 0);
+    tabs->setCurrentIndex(spOther);
+    Find<QRadioButton>(window, "mode11")->click();
+    EXPECT_EQ(window.Model().C("mode1").ItemText(), "PWM");
+    EXPECT_TRUE(Find<QWidget>(window, "pwmgroup1")->isVisibleTo(&window));
+    EXPECT_FALSE(Find<QWidget>(window, "compgroup1")->isVisibleTo(&window));
+    Find<QToolButton>(window, "SpinButton1_up")->click();
+    EXPECT_EQ(Find<QLabel>(window, "c1z")->text(), "ON");
+    tabs->setCurrentIndex(spPins);
+    auto *pins = Find<QTableWidget>(window, "pintable");
+    ASSERT_EQ(pins->columnCount(), 4);
+    EXPECT_EQ(pins->horizontalHeaderItem(2)->text(), "PU");
+    const int b0 = window.Model().PinRow("B0");
+    pins->item(b0, 2)->setCheckState(Qt::Checked);
+    EXPECT_TRUE(window.Model().Pins()[b0].pullup);
+    EXPECT_TRUE(window.Model().SectionText(spPins, 3).contains("mPULLUP"));
+    const QString dir = qEnvironmentVariable("KIV_SHOT_DIR");
+    if (!dir.isEmpty())
+        for (int page = 0; page < spPageCount; ++page) {
+            tabs->setCurrentIndex(page);
+            window.grab().save(QString("%1/sxwizard_%2.png").arg(dir).arg(page));
+        }
 }
 
 }  // namespace

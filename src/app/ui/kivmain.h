@@ -366,6 +366,7 @@ private:
     void ActionViewInterruptsExecute();
     void ActionGlobalDefinesExecute();
     void ActionWizardExecute();
+    void ActionSxWizardExecute();
     void ActionToolsDeviceEditorExecute();
     void ActionToolsDeviceSelectorExecute();
     void ActionToolsNumericConverterExecute();

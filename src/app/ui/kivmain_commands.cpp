@@ -168,7 +168,7 @@ const TCommand *Commands(int *count)
         {.name = "wizardaction", .category = kProject, .submenu = kProjectNew,
          .caption = "&PIC Wizard", .run = &M::ActionWizardExecute},
         {.name = "sxwizardaction", .category = kProject, .submenu = kProjectNew,
-         .caption = "&SX Wizard"},
+         .caption = "&SX Wizard", .run = &M::ActionSxWizardExecute},
         {.name = "Action20", .category = kProject, .submenu = kProjectNew,
          .caption = "&Manual Create", .run = &M::ManualCreateProject},
         {.name = "ActionProjectOpen", .category = kProject, .caption = "&Open",

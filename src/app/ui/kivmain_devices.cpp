@@ -4,6 +4,7 @@
 #include "kivmain.h"
 #include "kivproject.h"
 #include "kivreview.h"
+#include "kivsxwiz.h"
 #include "kivwizard.h"
 #include "pc_dirs.h"
 
@@ -16,6 +17,8 @@ TDeviceParts::TDeviceParts(Tfkivmain &main) : QObject(&main), m_main(main)
     m_main.GlobalDefinesHook = [this] { return m_defines->GlobalDefinesText(); };
     m_wizard = new Tfkivwizard(&main);
     m_wizard->showHelp = [this](const QString &topic) { m_main.ShowHelpTopic(topic); };
+    m_sxWizard = new Tfkivsxwiz(&main);
+    m_sxWizard->showHelp = [this](const QString &topic) { m_main.ShowHelpTopic(topic); };
 }
 
 int TDeviceParts::ProjectProcessor() const
@@ -36,6 +39,14 @@ void TDeviceParts::ShowInterruptReview()
 void TDeviceParts::RunPicWizard()
 {
     const TWizardRunResult result = m_wizard->Run(m_main.Environment().IncludeDirs);
+    if (result.cPath.isEmpty() || !m_main.CloseAll())
+        return;
+    m_main.doopenfile(result.cPath, 'R');
+}
+
+void TDeviceParts::RunSxWizard()
+{
+    const TSxRunResult result = m_sxWizard->Run();
     if (result.cPath.isEmpty() || !m_main.CloseAll())
         return;
     m_main.doopenfile(result.cPath, 'R');
@@ -71,6 +82,11 @@ void Tfkivmain::ActionViewInterruptsExecute()
 void Tfkivmain::ActionWizardExecute()
 {
     m_devices->RunPicWizard();
+}
+
+void Tfkivmain::ActionSxWizardExecute()
+{
+    m_devices->RunSxWizard();
 }
 
 void Tfkivmain::ActionGlobalDefinesExecute()

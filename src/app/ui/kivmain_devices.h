@@ -10,6 +10,7 @@ namespace kiv {
 
 class Tfkivdef;
 class Tfkivmain;
+class Tfkivsxwiz;
 class Tfkivwizard;
 
 class TDeviceParts : public QObject {
@@ -30,6 +31,10 @@ public:
     Tfkivwizard *WizardWindow() const { return m_wizard; }
     /// Project New "PIC Wizard": runs the wizard; on OK the new C file is opened.
     void RunPicWizard();
+    /// The SX wizard's window, created once.
+    Tfkivsxwiz *SxWizardWindow() const { return m_sxWizard; }
+    /// Project New "SX Wizard": runs the SX wizard; on OK the new C file is opened.
+    void RunSxWizard();
 
 private:
     int ProjectProcessor() const;
@@ -37,6 +42,7 @@ private:
     Tfkivmain &m_main;
     Tfkivdef *m_defines = nullptr;
     Tfkivwizard *m_wizard = nullptr;
+    Tfkivsxwiz *m_sxWizard = nullptr;
 };
 
 }  // namespace kiv

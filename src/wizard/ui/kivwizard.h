@@ -1,64 +1,46 @@
 #pragma once
 
-// The project wizard's window "New project": a tab strip over the pages, one widget per control
-// of the model (objectName = the control's name), the fuse frame, the pin table and the check
-// lists. It shows TWizardModel and forwards every user change to it.
+// The project wizard's window "New project": the pages of TWizardModel with the fuse frame in
+// the General page and the pin table in the I/O Pins page. It shows the model and forwards every
+// user change to it.
 
 #include "kivwizard_code.h"
 #include "kivwizard_model.h"
-
-#include <QDialog>
-#include <QHash>
-
-#include <functional>
-
-class QStackedWidget;
-class QTabBar;
-class QTableWidget;
+#include "wizardform.h"
 
 namespace kiv {
 
 class TOtherFusesFrame;
 
-class Tfkivwizard : public QDialog {
+class Tfkivwizard : public TWizardForm {
     Q_OBJECT
 
 public:
-    /// Creates the window and opens the model (device list, drivers, brace style).
+    /// Creates the window and, with `open`, opens the model (device list, drivers, brace style).
     explicit Tfkivwizard(QWidget *parent = nullptr, bool open = true);
     /// Writes the brace style back to the settings.
     ~Tfkivwizard() override;
 
-    TWizardModel &Model() { return m_model; }
-    /// Shows every control's state from the model.
-    void ShowModel();
-    /// Selects a page (tab) and runs its refresh.
-    void SelectPage(int page);
-    /// The widget of a control.
-    QWidget *ControlWidget(const QString &name) const { return m_widgets.value(name); }
+    TWizardModel &Model() { return m_wizard; }
     /// `PreviewPage`: the current page's code in the "Code" window.
     void PreviewPage();
     /// `RunProjectWizard` with this window: the C file and header paths, empty on cancel.
     TWizardRunResult Run(const QString &includes);
 
-    /// Shows a help topic ("ProjectWizard"); set by the main window.
-    std::function<void(const QString &topic)> showHelp;
+protected:
+    int ModelPage() const override { return m_wizard.CurrentPage(); }
+    void ShowModelPage(int page) override { m_wizard.ShowPage(page); }
+    QString PreviewCurrentPage() override;
+    void ControlPlaced(const TWizardControl &control, QWidget *widget) override;
+    void ShowOwnWidgets() override;
+    bool IsRadioList(const QString &name) const override;
+    int GridColumns(const QString &group) const override;
+    bool StartsRightColumn(const QString &name) const override;
+    bool SingleColumn(int page) const override;
 
 private:
-    QWidget *MakeControl(const TWizardControl &control, QWidget *parent);
-    void BuildPages();
-    void ShowPins();
-    void ShowFuses();
-
-    TWizardModel m_model;
-    QTabBar *m_tabs = nullptr;
-    QStackedWidget *m_pages = nullptr;
-    QTableWidget *m_pinTable = nullptr;
+    TWizardModel m_wizard;
     TOtherFusesFrame *m_fuseFrame = nullptr;
-    QHash<QString, QWidget *> m_widgets;
-    QString m_shownDevice;
-    bool m_showing = false;
-    bool m_pinsDirty = true;
 };
 
 }  // namespace kiv
