@@ -8,7 +8,8 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 # Environment: KIV_FUZZ_JOBS targets at once (default: the number of cores),
-#              KIV_FUZZ_BUILD the build folder (default build-fuzz).
+#              KIV_FUZZ_BUILD the build folder (default build-fuzz),
+#              KIV_FUZZ_NICE the niceness of the build and the runs (default 19).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -16,6 +17,7 @@ seconds=${1:-60}
 shift || true
 build=${KIV_FUZZ_BUILD:-$root/build-fuzz}
 jobs=${KIV_FUZZ_JOBS:-$(nproc)}
+niceness=${KIV_FUZZ_NICE:-19}
 
 # clang and its sanitizer and libFuzzer runtimes (the normal build needs neither).
 packages=(clang libclang-rt-14-dev)
@@ -42,7 +44,7 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DKIV_FUZZ=ON \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
-nice -n 19 cmake --build "$build" --target fuzz_targets -j "$(nproc)"
+nice -n "$niceness" cmake --build "$build" --target fuzz_targets -j "$(nproc)"
 
 if [ $# -gt 0 ]; then
   targets=("$@")
@@ -61,7 +63,7 @@ run_target() {
   rm -rf "$work/artifacts"
   mkdir -p "$work/corpus" "$work/artifacts"
   # New inputs go to the work corpus; the seeds in the source tree stay as they are.
-  nice -n 19 "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
+  nice -n "$niceness" "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
     "$work/corpus" "$root/tests/fuzz/corpus/$t" > "$work/log" 2>&1 || true
 }

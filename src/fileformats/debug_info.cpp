@@ -715,25 +715,28 @@ bool TDebugInfo::ProgramWord(std::uint32_t address, std::uint16_t *word) const
 
 void TDebugInfo::FindFunctionExits()
 {
+    // The last return instruction of a function is the one a step over runs to. The return
+    // instructions are found once over the program's bytes, so that a function's range, which
+    // a damaged file may make billions of addresses wide, costs one search and not a walk.
     const std::uint32_t step = m_core == TProgramCore::pcPic18 ? 2 : 1;
+    const std::uint32_t bytes = ProgramAddressBytes();
+    std::vector<std::uint32_t> returns;   // ascending word addresses holding a return
+    for (const auto &[at, value] : m_program) {
+        if (at % bytes != 0)
+            continue;
+        const std::uint32_t a = at / bytes;
+        std::uint16_t word = 0;
+        if (a % step == 0 && (returns.empty() || returns.back() != a) && ProgramWord(a, &word)
+            && IsReturnInstruction(m_core, word))
+            returns.push_back(a);
+    }
     for (TDebugFunction &f : m_functions) {
         f.exit = 0;
         if (f.end <= f.start)
             continue;
-        // The last return instruction is the one a step over runs to.
-        std::uint32_t a = f.end - 1;
-        if (step == 2)
-            a &= ~1u;
-        while (true) {
-            std::uint16_t word = 0;
-            if (ProgramWord(a, &word) && IsReturnInstruction(m_core, word)) {
-                f.exit = a;
-                break;
-            }
-            if (a < f.start + step)
-                break;
-            a -= step;
-        }
+        auto it = std::lower_bound(returns.begin(), returns.end(), f.end);
+        if (it != returns.begin() && *(it - 1) >= f.start)
+            f.exit = *(it - 1);
     }
 }
 
