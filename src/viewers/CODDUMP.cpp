@@ -4,6 +4,7 @@
 #include "fileioerror.h"
 #include "listing_index.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -141,6 +142,21 @@ private:
         return true;
     }
 
+    // A block of a table's range that is not in the file whole: its error line, as for any
+    // block. The blocks after it lie further past the end of the file, so a damaged range of up
+    // to 65536 blocks gives one more line for all of them, not a report of a million lines;
+    // true when the range ends with this block.
+    bool BlockMissing(std::uint32_t block, std::uint32_t last)
+    {
+        Line(QStringLiteral("**** Error reading block ") + QString::number(block));
+        const std::uint32_t end = std::min<std::uint32_t>(last, 0xFFFF);
+        if (block >= end)
+            return false;
+        Line(QStringLiteral("**** Error reading blocks ") + QString::number(block + 1) + QStringLiteral(" to ") +
+             QString::number(end));
+        return true;
+    }
+
     // The directory blocks from block 0, each once: a chain that returns to a block it passed
     // or points past the end stops there.
     std::vector<std::uint16_t> Chain(bool report)
@@ -203,9 +219,10 @@ private:
         if (!d.memoryMap.Present())
             return Absent("Memory map does not exist");
         Line(Sp(9) + QStringLiteral("Start") + Sp(5) + QStringLiteral("End"));
-        for (std::uint32_t b = d.memoryMap.first; b <= d.memoryMap.last && b <= 0xFFFF; ++b) {
+        bool rangeEnds = false;
+        for (std::uint32_t b = d.memoryMap.first; !rangeEnds && b <= d.memoryMap.last && b <= 0xFFFF; ++b) {
             if (!ReadBlock(b))
-                Line(QStringLiteral("**** Error reading block ") + QString::number(b));
+                rangeEnds = BlockMissing(b, d.memoryMap.last);
             const std::vector<TCodMemoryRange> ranges = codblock::MemoryMap(m_block.data());
             for (std::size_t i = 0; i < ranges.size(); ++i) {
                 const TCodMemoryRange &r = ranges[i];
@@ -274,9 +291,10 @@ private:
         if (!d.fileNames.Present())
             return Absent("Source name table does not exist");
         Line(QStringLiteral("File#") + Sp(6) + QStringLiteral("Source File Name"));
-        for (std::uint32_t b = d.fileNames.first; b <= d.fileNames.last && b <= 0xFFFF; ++b) {
+        bool rangeEnds = false;
+        for (std::uint32_t b = d.fileNames.first; !rangeEnds && b <= d.fileNames.last && b <= 0xFFFF; ++b) {
             if (!ReadBlock(b))
-                Line(QStringLiteral("**** Error reading block ") + QString::number(b));
+                rangeEnds = BlockMissing(b, d.fileNames.last);
             const std::vector<std::string> names = codblock::FileNames(m_block.data());
             for (std::size_t i = 0; i < names.size(); ++i) {
                 const int number = static_cast<int>((b - d.fileNames.first) * 8 + i);
@@ -308,9 +326,10 @@ private:
         if (!d.symbols.Present())
             return Absent("Symbol table does not exist");
         SymbolHeader();
-        for (std::uint32_t b = d.symbols.first; b <= d.symbols.last && b <= 0xFFFF; ++b) {
+        bool rangeEnds = false;
+        for (std::uint32_t b = d.symbols.first; !rangeEnds && b <= d.symbols.last && b <= 0xFFFF; ++b) {
             if (!ReadBlock(b))
-                Line(QStringLiteral("**** Error reading block ") + QString::number(b));
+                rangeEnds = BlockMissing(b, d.symbols.last);
             const std::vector<TCodSymbol> symbols = codblock::ShortSymbols(m_block.data());
             for (std::size_t i = 0; i < symbols.size(); ++i)
                 SymbolLine(static_cast<long long>((b - d.symbols.first) * 32 + i), symbols[i].type, symbols[i].value,
@@ -326,9 +345,10 @@ private:
             return Absent("Long symbol table does not exist");
         SymbolHeader();
         long long number = 0;
-        for (std::uint32_t b = d.longSymbols.first; b <= d.longSymbols.last && b <= 0xFFFF; ++b) {
+        bool rangeEnds = false;
+        for (std::uint32_t b = d.longSymbols.first; !rangeEnds && b <= d.longSymbols.last && b <= 0xFFFF; ++b) {
             if (!ReadBlock(b))
-                Line(QStringLiteral("**** Error reading block ") + QString::number(b));
+                rangeEnds = BlockMissing(b, d.longSymbols.last);
             for (const TCodSymbol &s : codblock::LongSymbols(m_block.data()))
                 SymbolLine(number++, s.type & 0xFF, s.value & 0xFFFF, s.name);
         }
@@ -343,9 +363,10 @@ private:
         Line(QStringLiteral(" Sym#") + QStringLiteral(" Local Hdr") + QStringLiteral("   Symbol Name") +
              QStringLiteral("     Type") + Sp(5) + QStringLiteral("Value") + Sp(5) + QStringLiteral("Start") + Sp(7) +
              QStringLiteral("End"));
-        for (std::uint32_t b = d.localSymbols.first; b <= d.localSymbols.last && b <= 0xFFFF; ++b) {
+        bool rangeEnds = false;
+        for (std::uint32_t b = d.localSymbols.first; !rangeEnds && b <= d.localSymbols.last && b <= 0xFFFF; ++b) {
             if (!ReadBlock(b))
-                Line(QStringLiteral("**** Error reading block ") + QString::number(b));
+                rangeEnds = BlockMissing(b, d.localSymbols.last);
             const std::vector<TCodLocalSymbol> symbols = codblock::LocalSymbols(m_block.data());
             for (std::size_t i = 0; i < symbols.size(); ++i) {
                 const TCodLocalSymbol &s = symbols[i];
@@ -410,9 +431,10 @@ private:
         }
 
         std::vector<TCodLineEntry> entries;
-        for (std::uint32_t b = d.lineNumbers.first; b <= d.lineNumbers.last && b <= 0xFFFF; ++b) {
+        bool rangeEnds = false;
+        for (std::uint32_t b = d.lineNumbers.first; !rangeEnds && b <= d.lineNumbers.last && b <= 0xFFFF; ++b) {
             if (!ReadBlock(b))
-                Line(QStringLiteral("**** Error reading block ") + QString::number(b));
+                rangeEnds = BlockMissing(b, d.lineNumbers.last);
             const std::vector<TCodLineEntry> block = codblock::LineEntries(m_block.data());
             entries.insert(entries.end(), block.begin(), block.end());
         }

@@ -10,8 +10,9 @@ namespace kiv::fuzz {
 
 std::string ScratchFolder()
 {
-    // Memory-backed when the machine has it: targets write a file for every input.
-    static const std::string folder = [] {
+    // Memory-backed when the machine has it: targets write a file for every input. The name
+    // lives as long as the program, so the clean-up at exit can still read it.
+    static const std::string &folder = *new std::string([] {
         std::error_code error;
         std::filesystem::path base = "/dev/shm";
         if (!std::filesystem::is_directory(base, error))
@@ -26,7 +27,7 @@ std::string ScratchFolder()
             std::filesystem::remove_all(ScratchFolder(), ignored);
         });
         return pattern;
-    }();
+    }());
     return folder;
 }
 

@@ -342,6 +342,19 @@ TEST_F(CodDumpTest, BrokenFilesGiveErrorLinesAndEnd)
     report = Report(pastPath);
     EXPECT_TRUE(report.contains("**** Error reading block 28672"));
 
+    // A table whose range runs far past the end of the file: a line for the first missing block
+    // and one for all the others, not a report of a million lines.
+    Bytes wide = whole;
+    const int wholeBlocks = int(whole.size() / 512);
+    Put16(wide, 447, static_cast<unsigned>(wholeBlocks));
+    Put16(wide, 449, 0xFFFF);
+    const QString widePath = s_dir->filePath("wide.cod");
+    ASSERT_TRUE(test::WriteFile(widePath, wide));
+    report = Report(widePath);
+    EXPECT_TRUE(report.contains(QString("**** Error reading block %1").arg(wholeBlocks)));
+    EXPECT_TRUE(report.contains(QString("**** Error reading blocks %1 to 65535").arg(wholeBlocks + 1)));
+    EXPECT_LT(report.size(), 5000);
+
     // Zero-length: a file with nothing but an empty first block.
     const QString empty = s_dir->filePath("empty.cod");
     ASSERT_TRUE(test::WriteFile(empty, Bytes(512, '\0')));
