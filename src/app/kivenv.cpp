@@ -30,6 +30,24 @@ TKivEnvironment::TKivEnvironment(QString installDir)
     IncludeDirs = DefaultIncludeDirs();
 }
 
+TWindowGeometry FirstStartGeometry(const QRect &area)
+{
+    TWindowGeometry g;
+    g.size = 0;
+    if (!area.isValid() || area.isEmpty()) {
+        g.left = 0;
+        g.top = 0;
+        g.width = 1024;
+        g.height = 700;
+        return g;
+    }
+    g.width = area.width() * 6 / 7;
+    g.height = area.height() * 6 / 7;
+    g.left = area.left() + (area.width() - g.width) / 2;
+    g.top = area.top() + (area.height() - g.height) / 2;
+    return g;
+}
+
 QString TKivEnvironment::DefaultIncludeDirs() const
 {
     return m_installDir + "devices/;" + m_installDir + "drivers/";
@@ -43,7 +61,11 @@ QString TKivEnvironment::DefaultWorkingDir() const
 void TKivEnvironment::RestoreEnvironment(TIniFile &ini, IEnvironmentHost &host,
                                          const QString &commandLineFile)
 {
+    // A stored size always wins; without one (a first start) the window takes a good share
+    // of the screen instead of the small stored defaults.
     TWindowGeometry g;
+    if (!ini.ValueExists(kForm, "width") || !ini.ValueExists(kForm, "height"))
+        g = FirstStartGeometry(host.AvailableScreenArea());
     g.top = ini.ReadInteger(kForm, "top", g.top);
     g.left = ini.ReadInteger(kForm, "left", g.left);
     g.height = ini.ReadInteger(kForm, "height", g.height);

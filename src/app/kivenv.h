@@ -2,6 +2,7 @@
 
 #include "recentlist.h"
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,11 @@ struct TWindowGeometry {
     int size = 2;   /// window state: 0 normal, 1 minimised, 2 maximised
 };
 
+/// The main window's place on a first start (no stored size): a normal window that takes about
+/// six sevenths of the available screen `area`, centred on it, so the editor gets most of the
+/// screen. Without a known screen, 1024 x 700 at the origin.
+TWindowGeometry FirstStartGeometry(const QRect &area);
+
 /// What the environment reads from and applies to the running program. The main window
 /// implements it; each part of the window that keeps settings answers for itself.
 class IEnvironmentHost {
@@ -27,6 +33,8 @@ public:
     /// The geometry of the window's normal state and its current state (0, 1, 2).
     virtual TWindowGeometry WindowGeometry() const = 0;
     virtual void ApplyWindowGeometry(const TWindowGeometry &geometry) = 0;
+    /// The available area of the screen the window opens on; empty when there is none.
+    virtual QRect AvailableScreenArea() const { return {}; }
 
     /// Initial folder of the open and save dialogs.
     virtual QString DialogFolder() const = 0;

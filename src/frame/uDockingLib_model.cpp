@@ -1,5 +1,7 @@
 #include "uDockingLib_model.h"
 
+#include <algorithm>
+
 namespace kiv {
 
 bool IsDockPanelTag(int tag)
@@ -21,6 +23,33 @@ QRect DockPanelPreviewRect(int tag, const QSize &panelSize, const QSize &clientS
     default:
         return QRect(QPoint(0, 0), panelSize);
     }
+}
+
+QRect FitFloatingRect(const QRect &saved, const QRect &screen)
+{
+    int width = saved.width() > 0 ? saved.width() : 200;
+    int height = saved.height() > 0 ? saved.height() : 200;
+    width = std::max(width, kMinFloatingWidth);
+    height = std::max(height, kMinFloatingHeight);
+    if (!screen.isValid())
+        return QRect(saved.left(), saved.top(), width, height);
+    width = std::min(width, screen.width());
+    height = std::min(height, screen.height());
+    // 64-bit arithmetic: saved positions come from a file and may be anywhere in int's range.
+    const qint64 maxLeft = qint64(screen.left()) + screen.width() - width;
+    const qint64 maxTop = qint64(screen.top()) + screen.height() - height;
+    const int left = int(std::clamp<qint64>(saved.left(), screen.left(), maxLeft));
+    const int top = int(std::clamp<qint64>(saved.top(), screen.top(), maxTop));
+    return QRect(left, top, width, height);
+}
+
+int FitPanelSize(int tag, int size, const QSize &clientSize)
+{
+    size = std::max(size, 0);
+    const int extent = tag == dpBottom ? clientSize.height() : clientSize.width();
+    if (extent > 0)
+        size = std::min(size, extent * 3 / 4);
+    return size;
 }
 
 int TDockPanelSizes::Saved(int tag) const

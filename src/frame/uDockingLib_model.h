@@ -16,6 +16,22 @@ bool IsDockPanelTag(int tag);
 /// panel into the page area so that a collapsed panel still shows where the window will go.
 QRect DockPanelPreviewRect(int tag, const QSize &panelSize, const QSize &clientSize);
 
+/// The smallest floating tool window a saved layout may give.
+inline constexpr int kMinFloatingWidth = 120;
+inline constexpr int kMinFloatingHeight = 80;
+
+/// A saved floating rectangle made usable on `screen` (the available area of the screen the
+/// main window is on): a size of 0 or less takes the default 200, a size is kept between the
+/// minimum and the screen's, and the rectangle is moved, keeping its size, until it lies on
+/// the screen. An invalid `screen` only mends the size.
+QRect FitFloatingRect(const QRect &saved, const QRect &screen);
+
+/// A saved dock panel size (width of the left and right panels, height of the bottom panel)
+/// made usable in a main window whose client area is `clientSize`: negative sizes become 0,
+/// and no panel takes more than three quarters of the client width or height, so the pages
+/// always keep room. An empty `clientSize` only mends negative sizes.
+int FitPanelSize(int tag, int size, const QSize &clientSize);
+
 /// The last open size of each dock panel: width of the left and right panels, height of the
 /// bottom panel. 0 means "never opened", which opens at a quarter of the main window.
 class TDockPanelSizes {

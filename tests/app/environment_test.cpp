@@ -26,8 +26,10 @@ public:
     int compilers = 3;
     int selected = -1;
     bool closedAll = false;
+    QRect screen;
 
     TWindowGeometry WindowGeometry() const override { return geometry; }
+    QRect AvailableScreenArea() const override { return screen; }
     void ApplyWindowGeometry(const TWindowGeometry &g) override { applied = g; }
     QString DialogFolder() const override { return folder; }
     void SetDialogFolder(const QString &f) override { folder = f; }
@@ -66,15 +68,64 @@ TEST_F(EnvironmentTest, DefaultsFromAnEmptySettingsFile)
     TKivEnvironment env("/opt/kiv/");
     FakeHost host;
     env.RestoreEnvironment(ini, host, {});
+    // No screen known: a normal window of a usable size.
     EXPECT_EQ(host.applied.top, 0);
     EXPECT_EQ(host.applied.left, 0);
-    EXPECT_EQ(host.applied.height, 400);
-    EXPECT_EQ(host.applied.width, 500);
-    EXPECT_EQ(host.applied.size, 2);
+    EXPECT_EQ(host.applied.height, 700);
+    EXPECT_EQ(host.applied.width, 1024);
+    EXPECT_EQ(host.applied.size, 0);
     EXPECT_FALSE(env.Recall);
     EXPECT_EQ(env.IncludeDirs, "/opt/kiv/devices/;/opt/kiv/drivers/");
     EXPECT_EQ(host.selected, 1);
     EXPECT_EQ(env.RecentFiles.Count(), 0);
+}
+
+// A first start (no stored size) takes six sevenths of the screen, centred, in the normal state.
+TEST_F(EnvironmentTest, FirstStartTakesMostOfTheScreen)
+{
+    struct TCase {
+        QRect screen;
+        TWindowGeometry expected;   // top, left, height, width, size
+    };
+    const TCase cases[] = {
+        {QRect(0, 0, 1400, 900), {64, 100, 771, 1200, 0}},
+        {QRect(0, 0, 1920, 1040), {74, 137, 891, 1645, 0}},
+        {QRect(1920, 30, 1280, 994), {101, 2011, 852, 1097, 0}},   // a second screen, a top panel
+        {QRect(0, 0, 800, 600), {43, 57, 514, 685, 0}},
+    };
+    for (const TCase &c : cases) {
+        TIniFile ini(tmp.filePath("kiv.ini"));
+        TKivEnvironment env("/opt/kiv/");
+        FakeHost host;
+        host.screen = c.screen;
+        env.RestoreEnvironment(ini, host, {});
+        EXPECT_EQ(host.applied.top, c.expected.top);
+        EXPECT_EQ(host.applied.left, c.expected.left);
+        EXPECT_EQ(host.applied.height, c.expected.height);
+        EXPECT_EQ(host.applied.width, c.expected.width);
+        EXPECT_EQ(host.applied.size, 0);
+        EXPECT_TRUE(c.screen.contains(QRect(host.applied.left, host.applied.top, host.applied.width,
+                                            host.applied.height)));
+    }
+}
+
+// A stored size always wins over the first-start size, whatever the screen.
+TEST_F(EnvironmentTest, StoredGeometryWinsOverTheFirstStart)
+{
+    TIniFile ini(tmp.filePath("kiv.ini"));
+    ini.WriteInteger("kivform", "top", 5);
+    ini.WriteInteger("kivform", "left", 6);
+    ini.WriteInteger("kivform", "height", 300);
+    ini.WriteInteger("kivform", "width", 400);
+    TKivEnvironment env("/opt/kiv/");
+    FakeHost host;
+    host.screen = QRect(0, 0, 1400, 900);
+    env.RestoreEnvironment(ini, host, {});
+    EXPECT_EQ(host.applied.top, 5);
+    EXPECT_EQ(host.applied.left, 6);
+    EXPECT_EQ(host.applied.height, 300);
+    EXPECT_EQ(host.applied.width, 400);
+    EXPECT_EQ(host.applied.size, 2);   // the stored state's default stays maximised
 }
 
 TEST_F(EnvironmentTest, SaveRestoreRoundTrip)

@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -194,6 +195,12 @@ void Tfkivmain::ApplyWindowGeometry(const TWindowGeometry &g)
     }
 }
 
+QRect Tfkivmain::AvailableScreenArea() const
+{
+    const QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
 void Tfkivmain::saveenv()
 {
     if (m_environmentSaved)
@@ -239,10 +246,18 @@ void Tfkivmain::CreateDocking()
 void Tfkivmain::RestoreDockLayout()
 {
     // Each tool window goes back where it was; without a saved place the Output window becomes
-    // a page of a tab group in the bottom panel and the Debug window sits in the right panel.
-    // Then the panels take their saved sizes and arrangements.
+    // a page of a tab group in the bottom panel and the Debug window waits, hidden, in the right
+    // panel, which stays collapsed until a debug session shows it. A place the file cannot give
+    // (an older or damaged file: an unknown host, a panel that does not exist) counts as no
+    // place, so the window is never left nowhere. Then the panels take their saved sizes and
+    // arrangements.
     TIniFile ini(SettingsFilePath());
-    if (!m_dockingLib->RestoreFormPlace(ini, m_outputForm, QStringLiteral("OutputForm"))) {
+    const auto restored = [&](TDockForm *form, const QString &section) {
+        if (!m_dockingLib->RestoreFormPlace(ini, form, section))
+            return false;
+        return form->HostDockSite() != nullptr || !ini.ReadBool(section, QStringLiteral("Docked"), true);
+    };
+    if (!restored(m_outputForm, QStringLiteral("OutputForm"))) {
         auto *group = new TTabDockHost(m_dockingLib, this);
         group->ManualDock(m_dockingLib->BottomPanel(), nullptr, alClient);
         m_outputForm->ManualDock(group->PageControl1(), nullptr, alClient);
@@ -250,9 +265,9 @@ void Tfkivmain::RestoreDockLayout()
         group->UpdateCaption();
         group->show();
     }
-    if (!m_dockingLib->RestoreFormPlace(ini, m_debugForm, QStringLiteral("fkivdebug"))) {
+    if (!restored(m_debugForm, QStringLiteral("fkivdebug"))) {
+        m_debugForm->hide();
         m_debugForm->ManualDock(m_dockingLib->RightPanel(), nullptr, alClient);
-        m_debugForm->show();
     }
     m_debugForm->RestoreDockLayout(ini);
     m_dockingLib->LoadDockSites(ini, QStringLiteral("Dock Sites"));

@@ -91,6 +91,7 @@ public:
     // IEnvironmentHost
     TWindowGeometry WindowGeometry() const override;
     void ApplyWindowGeometry(const TWindowGeometry &geometry) override;
+    QRect AvailableScreenArea() const override;
     QString DialogFolder() const override { return m_dialogFolder; }
     void SetDialogFolder(const QString &folder) override { m_dialogFolder = folder; }
 

@@ -24,6 +24,7 @@
 #include "pc_dirs.h"
 #include "textfile.h"
 #include "uDbgForm.h"
+#include "uDockingLib.h"
 #include "uOutputForm.h"
 
 #include <QAbstractEventDispatcher>
@@ -1211,6 +1212,9 @@ void Tfkivmain::ActionDbgEnableExecute()
         return;
     if (!StartDebugSession || !DebugReadiness())
         return;
+    // The Debug window comes into view with its session, wherever the layout keeps it.
+    m_debugForm->show();
+    m_dockingLib->ShowDockedForm(m_debugForm);
     StartDebugSession();
 }
 

@@ -8,6 +8,9 @@
 #include "uDockPanel.h"
 #include "uTabHost.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace kiv {
 
 namespace {
@@ -98,6 +101,14 @@ TDockSplitter *TDockingLib::Splitter(const TDockPanel *panel) const
 QSize TDockingLib::ClientSize() const
 {
     return m_mainWindow ? m_mainWindow->size() : QSize();
+}
+
+QRect TDockingLib::ScreenArea() const
+{
+    const QScreen *screen = m_mainWindow ? m_mainWindow->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
 }
 
 void TDockingLib::InstallPanelHandlers(TDockPanel *panel)
@@ -230,7 +241,7 @@ TGroupPlace ReadGroupPlace(const TIniFile &ini, const QString &section)
     const int left = ini.ReadInteger(section, kDockHostLeft, 200);
     const int height = ini.ReadInteger(section, kDockHostHeight, 200);
     const int width = ini.ReadInteger(section, kDockHostWidth, 200);
-    place.bounds = QRect(left, top, std::max(width, 0), std::max(height, 0));
+    place.bounds = QRect(left, top, width, height);
     place.visible = ini.ReadBool(section, kDockHostVisible, false);
     return place;
 }
@@ -293,7 +304,8 @@ bool TDockingLib::RestoreFormPlace(const TIniFile &ini, TDockForm *form, const Q
     if (!docked) {
         form->setMinimumWidth(0);
         form->setMaximumHeight(QWIDGETSIZE_MAX);
-        form->ManualFloat(bounds);
+        // A file from another screen, or a damaged one, must not float a window out of reach.
+        form->ManualFloat(FitFloatingRect(bounds, ScreenArea()));
         form->setVisible(visible);
         return true;
     }
@@ -306,7 +318,7 @@ bool TDockingLib::RestoreFormPlace(const TIniFile &ini, TDockForm *form, const Q
         if (TDockPanel *panel = Panel(hostTag))
             form->ManualDock(panel, nullptr, alNone);
         if (form->Floating())
-            form->setGeometry(bounds);
+            form->setGeometry(FitFloatingRect(bounds, ScreenArea()));
         form->setVisible(visible);
         return true;
     }
@@ -324,7 +336,7 @@ bool TDockingLib::RestoreFormPlace(const TIniFile &ini, TDockForm *form, const Q
             group->SetHostTag(hostTag);
             place = ReadGroupPlace(ini, section);
             placeRead = true;
-            group->ManualFloat(place.bounds);
+            group->ManualFloat(FitFloatingRect(place.bounds, ScreenArea()));
             const int groupSite = ini.ReadInteger(section, kDockTabHostTag, -1);
             if (TDockPanel *panel = Panel(groupSite))
                 group->ManualDock(panel, nullptr, alNone);
@@ -353,7 +365,7 @@ bool TDockingLib::RestoreFormPlace(const TIniFile &ini, TDockForm *form, const Q
             group->SetHostTag(hostTag);
             place = ReadGroupPlace(ini, section);
             placeRead = true;
-            group->ManualFloat(place.bounds);
+            group->ManualFloat(FitFloatingRect(place.bounds, ScreenArea()));
         }
         TConjoinDockHost::RaiseConjoinHostCounter(hostTag);
         form->hide();
@@ -404,7 +416,8 @@ void TDockingLib::LoadDockSites(const TIniFile &ini, const QString &section)
         panel->DockManager()->LoadFromStream(DockDataFromHex(data));
         const int width = ini.ReadInteger(section, name + QStringLiteral(" Width"), 200);
         const int height = ini.ReadInteger(section, name + QStringLiteral(" Height"), 200);
-        const int size = std::max(0, keys.tag == dpBottom ? height : width);
+        // Sizes from an older or damaged file never take the page area away.
+        const int size = FitPanelSize(keys.tag, keys.tag == dpBottom ? height : width, ClientSize());
         panel->SetPanelSize(size);
         m_sizes.SetSaved(keys.tag, size);
     }

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 
 namespace kiv {
 
@@ -74,6 +75,9 @@ public:
 
     /// The main window's client size, which sizes the panels.
     QSize ClientSize() const;
+    /// The available area of the screen the main window is on (of the primary screen before
+    /// it is shown); floating windows of a saved layout are fitted into it.
+    QRect ScreenArea() const;
 
 private:
     void InstallPanelHandlers(TDockPanel *panel);
