@@ -58,4 +58,20 @@ QString ToolbarSettingsKey(const QString &name)
     return key.replace(0, kGeneral.size(), kFile);
 }
 
+QString ShortcutsValue(const QStringList &shortcuts)
+{
+    return shortcuts.join(QStringLiteral("\\t"));
+}
+
+QStringList ShortcutsFromValue(const QString &value)
+{
+    QStringList shortcuts;
+    for (const QString &part : value.split(QStringLiteral("\\t"))) {
+        const QString text = part.trimmed();
+        if (!text.isEmpty())
+            shortcuts << text;
+    }
+    return shortcuts;
+}
+
 }  // namespace kiv

@@ -25,4 +25,10 @@ bool DefaultToolbarVisible(const QString &name);
 /// "File".
 QString ToolbarSettingsKey(const QString &name);
 
+/// The value of a command's key in the settings section "Shortcuts": the primary shortcut's
+/// text, then each secondary one preceded by the two characters backslash and t.
+QString ShortcutsValue(const QStringList &shortcuts);
+/// The shortcut texts of a "Shortcuts" value, primary first; empty parts are dropped.
+QStringList ShortcutsFromValue(const QString &value);
+
 }  // namespace kiv

@@ -611,7 +611,9 @@ void Tfkivmain::CreateCommands()
 void Tfkivmain::BuildToolbars()
 {
     m_toolbars = new TToolbars(this, CompileParts()->CompilerSelectBar);
-    m_toolbars->BuildToolbars(menuBar(), TIniFile(SettingsFilePath()));
+    const TIniFile ini(SettingsFilePath());
+    m_toolbars->BuildToolbars(menuBar(), ini);
+    TToolbars::LoadShortcuts(menuBar(), ini);
 
     // The debugger's own tool bar heads the Debug window.
     auto *debugBar = new QToolBar(QStringLiteral("Debugger"), m_debugForm);

@@ -3,12 +3,15 @@
 #include "kivini.h"
 #include "kivtools_model.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWidgetAction>
+
+#include <functional>
 
 namespace kiv {
 
@@ -188,6 +191,65 @@ void TToolbars::SaveToolbars(TIniFile &ini) const
     for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it)
         batch.WriteBool(kToolbarSection, ToolbarSettingsKey(it.key()), it.value()->isVisible());
     batch.Commit();
+}
+
+namespace {
+
+// Every command of the menus with its key name: category (the action's own, else its top-level
+// menu's caption) and caption; separators, submenu items and recent-file entries have none.
+void ForEachCommand(const QMenuBar *menus, const std::function<void(QAction *, const QString &)> &visit)
+{
+    std::function<void(const QMenu *, const QString &)> walk = [&](const QMenu *menu, const QString &top) {
+        for (QAction *action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            if (action->menu()) {
+                walk(action->menu(), top);
+                continue;
+            }
+            const QVariant category = action->property("category");
+            const QString key = CommandKeyName(category.isValid() ? category.toString() : top, action->text());
+            if (!key.isEmpty())
+                visit(action, key);
+        }
+    };
+    for (QAction *action : menus->actions()) {
+        if (action->menu())
+            walk(action->menu(), action->menu()->title());
+    }
+}
+
+}  // namespace
+
+void TToolbars::LoadShortcuts(const QMenuBar *menus, const TIniFile &ini)
+{
+    const QString section = QStringLiteral("Shortcuts");
+    if (!ini.SectionExists(section))
+        return;
+    ForEachCommand(menus, [&](QAction *action, const QString &key) {
+        if (!ini.ValueExists(section, key))
+            return;
+        QList<QKeySequence> keys;
+        for (const QString &text : ShortcutsFromValue(ini.ReadString(section, key))) {
+            const QKeySequence sequence = QKeySequence::fromString(text, QKeySequence::PortableText);
+            if (!sequence.isEmpty() && !keys.contains(sequence))
+                keys << sequence;
+        }
+        action->setShortcuts(keys);
+    });
+}
+
+bool TToolbars::SaveShortcuts(const QMenuBar *menus, TIniFile &ini)
+{
+    TIniFile::Batch batch(ini);
+    const QString section = QStringLiteral("Shortcuts");
+    ForEachCommand(menus, [&](QAction *action, const QString &key) {
+        QStringList texts;
+        for (const QKeySequence &sequence : action->shortcuts())
+            texts << sequence.toString(QKeySequence::PortableText);
+        batch.WriteString(section, key, ShortcutsValue(texts));
+    });
+    return batch.Commit();
 }
 
 }  // namespace kiv

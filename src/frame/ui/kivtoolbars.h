@@ -43,6 +43,13 @@ public:
     /// Writes the visibility of every tool bar and button to section "Toolbar".
     void SaveToolbars(TIniFile &ini) const;
 
+    /// Gives every menu command the shortcuts of its key in section "Shortcuts" (primary, then
+    /// secondary ones); a command without a key keeps the shortcuts it has. A text that is no
+    /// key combination is skipped.
+    static void LoadShortcuts(const QMenuBar *menus, const TIniFile &ini);
+    /// Writes every menu command's shortcuts to section "Shortcuts".
+    static bool SaveShortcuts(const QMenuBar *menus, TIniFile &ini);
+
 private:
     QToolBar *CreateToolbar(const QString &name, const QMenu *menu);
     void UpdateSeparators(QToolBar *bar) const;
