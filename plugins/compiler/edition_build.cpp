@@ -23,6 +23,32 @@ namespace {
 
 constexpr const char kEditionVersion[] = "0.1.0";
 
+// A compile keeps at most this many assembler errors; the assembler is ended there.
+constexpr int kErrorLimit = 500;
+
+// Counts "Error[" in the output a tool printed so far, looking at each byte once; true past
+// kErrorLimit.
+class TErrorCounter {
+public:
+    bool operator()(const std::string &output)
+    {
+        static constexpr std::string_view kTag = "Error[";
+        for (std::size_t at = output.find(kTag, m_next); at != std::string::npos;
+             at = output.find(kTag, at + 1)) {
+            ++m_count;
+            m_next = at + 1;
+        }
+        // A tag cut in two by the pipe is found once the rest has arrived.
+        if (output.size() >= kTag.size())
+            m_next = std::max(m_next, output.size() - (kTag.size() - 1));
+        return m_count > kErrorLimit;
+    }
+
+private:
+    std::size_t m_next = 0;
+    int m_count = 0;
+};
+
 std::string Lower(std::string s)
 {
     for (char &c : s)
@@ -134,6 +160,23 @@ void TEditionBuild::Status(std::uint8_t value, const std::string &text, std::uin
         m_status(value, text, code);
 }
 
+void TEditionBuild::ToolDidNotFinish(TState &state, const std::string &tool, const TToolResult &run)
+{
+    const TMessageLocation mainLine{state.mainFile.string(), 1, 0, 0};
+    if (run.stopped) {
+        AddError(state, mnStopped, mainLine, "The compile was stopped");
+        return;
+    }
+    if (run.timedOut) {
+        AddError(state, mnToolFailed, mainLine,
+                 tool + " " + run.failure +
+                     " and was ended; an include file that includes itself, directly or through another "
+                     "file, keeps it running");
+        return;
+    }
+    AddError(state, mnToolFailed, mainLine, tool + " " + run.failure);
+}
+
 void TEditionBuild::AddError(TState &state, int number, TMessageLocation where, std::string text)
 {
     state.result.messages.push_back({TSeverity::Error, number, std::move(where), std::move(text)});
@@ -243,6 +286,10 @@ void TEditionBuild::Compile(TState &state)
         return;
     if (!Link(state))
         return;
+    if (ToolStopRequested()) {
+        AddError(state, mnStopped, mainLine, "The compile was stopped");
+        return;
+    }
     WriteReports(state);
 }
 
@@ -340,14 +387,17 @@ bool TEditionBuild::Assemble(TState &state)
     args.push_back(state.Relative("o"));
     args.push_back(state.mainFile.string());
 
-    const TToolResult run = RunTool(args, state.folder.string());
+    TToolLimits limits;
+    limits.timeoutMs = ToolTimeLimitMs();
+    limits.enough = TErrorCounter();
+    const TToolResult run = RunTool(args, state.folder.string(), limits);
     const TMessageLocation mainLine{state.mainFile.string(), 1, 0, 0};
     if (!run.started) {
         AddError(state, mnToolFailed, mainLine, "The assembler gpasm could not be started: " + run.failure);
         return false;
     }
-    if (!run.finished) {
-        AddError(state, mnToolFailed, mainLine, "The assembler gpasm " + run.failure);
+    if (!run.finished && !run.cutShort) {
+        ToolDidNotFinish(state, "The assembler gpasm", run);
         return false;
     }
 
@@ -374,7 +424,10 @@ bool TEditionBuild::Assemble(TState &state)
         left -= chunk;
     }
 
+    int errors = 0;
     for (const TToolMessage &message : ParseGpasmOutput(run.output)) {
+        if (message.kind == TToolMessage::Error && ++errors > kErrorLimit)
+            break;
         const std::string token = QuotedToken(message.text);
         TMessageLocation where = ResolveLocation(state, message.file, message.line, token);
         if (message.kind == TToolMessage::Error)
@@ -382,6 +435,12 @@ bool TEditionBuild::Assemble(TState &state)
         else
             AddWarning(state, message.kind == TToolMessage::Warning ? mnAssemblerWarning : mnAssemblerMessage,
                        where, message.text);
+    }
+    if (run.cutShort || errors > kErrorLimit) {
+        AddError(state, mnTooManyErrors, mainLine,
+                 "Too many errors: the assembler gpasm was ended after " + std::to_string(kErrorLimit) +
+                     " errors and the rest of the source was not checked");
+        return false;
     }
     if (run.exitCode != 0 && !state.HasErrors()) {
         const std::string said = FirstOutputLine(run.output);
@@ -396,7 +455,12 @@ bool TEditionBuild::Assemble(TState &state)
 bool TEditionBuild::CheckProcessor(TState &state)
 {
     const TMessageLocation mainLine{state.mainFile.string(), 1, 0, 0};
-    const TToolResult object = RunTool({"gpvo", "-f", state.Relative("o")}, state.folder.string());
+    const TToolResult object = RunTool({"gpvo", "-f", state.Relative("o")}, state.folder.string(),
+                                       ToolTimeLimitMs());
+    if (object.stopped || object.timedOut) {
+        ToolDidNotFinish(state, "The object reader gpvo", object);
+        return false;
+    }
     if (!object.finished || object.exitCode != 0) {
         AddError(state, mnToolFailed, mainLine,
                  "The object reader gpvo " + (object.started ? std::string("failed") : "could not be started") +
@@ -408,7 +472,12 @@ bool TEditionBuild::CheckProcessor(TState &state)
         AddError(state, mnNoProcessor, mainLine, "The source selects no processor (LIST P= or PROCESSOR)");
         return false;
     }
-    const TToolResult properties = RunTool({"gpasm", "-s", "-p", state.processorName}, state.folder.string());
+    const TToolResult properties =
+        RunTool({"gpasm", "-s", "-p", state.processorName}, state.folder.string(), ToolTimeLimitMs());
+    if (properties.stopped || properties.timedOut) {
+        ToolDidNotFinish(state, "The assembler gpasm", properties);
+        return false;
+    }
     TProcessorInfo info;
     if (!properties.finished || !ParseProcessorProperties(properties.output, &info)) {
         AddError(state, mnToolFailed, mainLine,
@@ -478,10 +547,13 @@ bool TEditionBuild::Link(TState &state)
     args.push_back("-o");
     args.push_back(state.Relative(state.objectExtension));
     args.push_back(state.Relative("o"));
-    const TToolResult run = RunTool(args, state.folder.string());
-    if (!run.started || !run.finished) {
-        AddError(state, mnToolFailed, mainLine,
-                 "The linker gplink " + std::string(run.started ? "" : "could not be started: ") + run.failure);
+    const TToolResult run = RunTool(args, state.folder.string(), ToolTimeLimitMs());
+    if (run.started && !run.finished) {
+        ToolDidNotFinish(state, "The linker gplink", run);
+        return false;
+    }
+    if (!run.started) {
+        AddError(state, mnToolFailed, mainLine, "The linker gplink could not be started: " + run.failure);
         return false;
     }
     state.linkerScriptPath = ParseLinkerScriptMessage(run.output);

@@ -13,6 +13,8 @@
 
 namespace kiv::compiler {
 
+struct TToolResult;
+
 /// The arguments of one compile, as COMPILE receives them.
 struct TCompileRequest {
     std::string mainFile;          /// project base + extension
@@ -72,6 +74,8 @@ private:
     void WriteCReports(TState &state);
     void Finish(TState &state);
 
+    /// The error for a tool run that was stopped, ran past its time limit or did not end.
+    void ToolDidNotFinish(TState &state, const std::string &tool, const TToolResult &run);
     void AddError(TState &state, int number, TMessageLocation where, std::string text);
     void AddWarning(TState &state, int number, TMessageLocation where, std::string text);
     TMessageLocation ResolveLocation(TState &state, const std::string &printedFile, int line,

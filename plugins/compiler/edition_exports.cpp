@@ -4,6 +4,7 @@
 #include "compiler_abi.h"
 #include "edition_build.h"
 #include "source_text.h"
+#include "tool_runner.h"
 
 #include <cstring>
 #include <string>
@@ -98,6 +99,8 @@ KIV_EXPORT std::int32_t COMPILE(const char *mainFile, const char *installDir, co
     PutWord(processorId, 0);
     if (lastMessage)
         *lastMessage = -1;
+    // A stop asked for before this compile began belongs to an earlier one.
+    ClearToolStop();
     try {
         TCompileRequest request;
         request.debugFormat = debugFormat;
@@ -155,6 +158,12 @@ KIV_EXPORT std::int32_t COMPILE(const char *mainFile, const char *installDir, co
     }
 }
 
+KIV_EXPORT void STOP_COMPILE()
+{
+    // The running tool is ended within moments; the build then reports the stop.
+    RequestToolStop();
+}
+
 KIV_EXPORT void GET_VERSION32(char *buffer)
 {
     if (!buffer)
@@ -171,3 +180,5 @@ KIV_EXPORT void GET_VERSION32(char *buffer)
 static_assert(std::is_same_v<decltype(&COMPILE), TCompileFunc>, "COMPILE must match the edition ABI");
 static_assert(std::is_same_v<decltype(&GET_VERSION32), TGetVersion32Func>,
               "GET_VERSION32 must match the edition ABI");
+static_assert(std::is_same_v<decltype(&STOP_COMPILE), TStopCompileFunc>,
+              "STOP_COMPILE must match the edition ABI");

@@ -97,12 +97,41 @@ std::string SummaryText(const std::vector<TBuildMessage> &messages)
     return std::to_string(errors) + " Errors, " + std::to_string(warnings) + " Warnings";
 }
 
+std::string ErrorFileSummary(const std::vector<TBuildMessage> &messages, const TErrorFileFormat &format)
+{
+    const auto errors = std::count_if(messages.begin(), messages.end(), [](const TBuildMessage &m) {
+        return m.severity == TSeverity::Error;
+    });
+    const auto warnings = static_cast<long>(messages.size()) - errors;
+    const long hiddenErrors = format.allErrors || errors == 0 ? 0 : errors - 1;
+    const long hiddenWarnings = format.warnings ? 0 : warnings;
+    std::string text = SummaryText(messages);
+    if (hiddenErrors == 0 && hiddenWarnings == 0)
+        return text;
+    auto count = [](long n, const char *what) {
+        return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+    };
+    std::string hidden;
+    std::string options;
+    if (hiddenErrors > 0) {
+        hidden = count(hiddenErrors, "more error");
+        options = "\"Show All errors\"";
+    }
+    if (hiddenWarnings > 0) {
+        hidden += (hidden.empty() ? "" : " and ") + count(hiddenWarnings, "warning");
+        options += (options.empty() ? "" : " and ") + std::string("\"Show Warnings\"");
+    }
+    const bool one = hiddenErrors + hiddenWarnings == 1;
+    return text + "; " + hidden + (one ? " is" : " are") + " not listed: choose \"Multi-Lines\" with " +
+           options + " in Options/File Formats to list " + (one ? "it" : "them all");
+}
+
 std::string ErrorFileText(const std::vector<TBuildMessage> &messages, const TErrorFileFormat &format)
 {
     std::string text;
     for (const TBuildMessage *message : MessagesInErrorFile(messages, format))
         text += MessageLine(*message, format.withColumns) + "\r\n";
-    text += SummaryText(messages) + "\r\n";
+    text += ErrorFileSummary(messages, format) + "\r\n";
     return text;
 }
 

@@ -23,6 +23,7 @@ enum TMessageNumber : int {
     mnNoProcessor = 7,         /// the source selects no processor
     mnWriteFailed = 8,         /// an output file could not be written
     mnCCompiler = 9,           /// the C compiler vync is missing, failed, or wrote assembly gpasm rejects
+    mnStopped = 20,            /// the compile was stopped (STOP_COMPILE)
     // Assembler errors (gpasm), grouped.
     mnUnknownOpcode = 10,
     mnUndefinedSymbol = 11,
@@ -32,6 +33,7 @@ enum TMessageNumber : int {
     mnSection = 15,            /// code or data outside a section, or a section used wrongly
     mnArgument = 16,           /// missing, extra, illegal or out-of-range operands
     mnErrorDirective = 17,     /// the source's own ERROR directive
+    mnTooManyErrors = 18,      /// more assembler errors than a compile keeps
     mnAssemblerOther = 19,
     // Linker errors (gplink).
     mnMissingDefinition = 30,  /// an EXTERN symbol that no object defines
@@ -87,8 +89,12 @@ struct TErrorFileFormat {
 };
 
 /// The error file's text: the chosen errors, then the chosen warnings, then a summary line
-/// "N Errors, M Warnings". Lines end with CR LF.
+/// (ErrorFileSummary). Lines end with CR LF.
 std::string ErrorFileText(const std::vector<TBuildMessage> &messages, const TErrorFileFormat &format);
+
+/// The error file's last line: "N Errors, M Warnings", followed, when the format leaves messages
+/// out, by how many and by the options that list them.
+std::string ErrorFileSummary(const std::vector<TBuildMessage> &messages, const TErrorFileFormat &format);
 
 /// The messages the error file holds, in the order it holds them.
 std::vector<const TBuildMessage *> MessagesInErrorFile(const std::vector<TBuildMessage> &messages,

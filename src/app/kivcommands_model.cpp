@@ -23,6 +23,8 @@ TIdleEnables IdleEnables(const TIdleState &state)
     on.pageCommands = state.pageCount > 0;
     on.indentSelection = state.hasSelection && editable;
     on.editorCommands = editable;
+    // Undo with nothing to undo would look like a command that does nothing.
+    on.undo = editable && state.canUndo;
     return on;
 }
 

@@ -20,6 +20,7 @@ struct TIdleState {
     bool hasSelection = false;     /// the current editor or viewer has a selection
     bool readOnly = false;         /// the current editor is read-only
     bool clipboardHasText = false;
+    bool canUndo = false;          /// the current editor has something to undo
 };
 
 /// The commands the idle update enables.
@@ -29,7 +30,8 @@ struct TIdleEnables {
     bool gotoLine = false;
     bool pageCommands = false;     /// Next/Previous Window, Match Brace (Extended), Select All, Find, Next
     bool indentSelection = false;
-    bool editorCommands = false;   /// Undo and Replace
+    bool editorCommands = false;   /// Replace
+    bool undo = false;             /// an editable editor with something to undo
 };
 
 TIdleEnables IdleEnables(const TIdleState &state);

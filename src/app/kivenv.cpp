@@ -17,6 +17,9 @@ const QString kDefault = QStringLiteral("default");
 const QString kCompiler = QStringLiteral("compiler");
 const QString kFindHistory = QStringLiteral("findhistory");
 
+// The most documents "Recall Open Files" opens.
+constexpr int kMaxRecalledFiles = 1000;
+
 bool SamePath(const QString &a, const QString &b)
 {
     return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath() || a == b;
@@ -84,9 +87,14 @@ void TKivEnvironment::RestoreEnvironment(TIniFile &ini, IEnvironmentHost &host,
         host.OpenCommandLineFile(commandLineFile);
     } else if (Recall) {
         host.BeginPageUpdate();
-        const int count = ini.ReadInteger(kOpenFiles, "count", 0);
+        // The count is only as good as the keys behind it: the list ends at the first missing
+        // key, and never runs past what a session could have had open.
+        const int count = qMin(ini.ReadInteger(kOpenFiles, "count", 0), kMaxRecalledFiles);
         for (int n = 1; n <= count; ++n) {
-            const QString path = ini.ReadString(kOpenFiles, "f" + QString::number(n));
+            const QString key = "f" + QString::number(n);
+            if (!ini.ValueExists(kOpenFiles, key))
+                break;
+            const QString path = ini.ReadString(kOpenFiles, key);
             if (!path.isEmpty())
                 host.OpenRecalledFile(path);
         }

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace kiv {
@@ -224,6 +226,63 @@ QString DiskChangeQuestion(const QString &path, bool modifiedEditor)
         return "Disk copy of " + path
                + " has changed, CHANGES HAVE BEEN MADE TO THE EDITOR COPY AS WELL, Reload from disk?";
     return "Disk copy of " + path + " has changed, Reload from disk?";
+}
+
+QString DeletedFileMessage(const QString &path, bool editor)
+{
+    if (editor)
+        return "The file " + path
+               + " was deleted from disk. The editor keeps its text; saving writes it to the file "
+                 "again.";
+    return "The file " + path + " was deleted from disk; the page shows what was read before.";
+}
+
+QStringList TabCaptions(const QStringList &captions, const QStringList &paths,
+                        const QList<bool> &modified)
+{
+    QStringList shown = captions;
+    // Folder names of each page's file, nearest first.
+    QList<QStringList> folders;
+    for (const QString &path : paths) {
+        QStringList names = QFileInfo(path).absolutePath().split('/', Qt::SkipEmptyParts);
+        std::reverse(names.begin(), names.end());
+        folders << names;
+    }
+    for (int i = 0; i < captions.size(); ++i) {
+        QList<int> same;
+        for (int j = 0; j < captions.size(); ++j) {
+            if (j != i && captions[j] == captions[i] && !paths.value(j).isEmpty()
+                && QFileInfo(paths.value(j)).absolutePath() != QFileInfo(paths.value(i)).absolutePath())
+                same << j;
+        }
+        if (same.isEmpty() || paths.value(i).isEmpty())
+            continue;
+        // The fewest trailing folders that no other page with this caption shares.
+        const QStringList &mine = folders[i];
+        int depth = 1;
+        for (; depth <= mine.size(); ++depth) {
+            const QStringList tail = mine.mid(0, depth);
+            const bool unique = std::none_of(same.begin(), same.end(), [&](int j) {
+                return folders[j].mid(0, depth) == tail;
+            });
+            if (unique)
+                break;
+        }
+        QStringList tail = mine.mid(0, std::min<qsizetype>(depth, mine.size()));
+        std::reverse(tail.begin(), tail.end());
+        QString prefix = tail.join('/');
+        // Every folder was needed: the path is shown from the root.
+        if (depth > mine.size())
+            prefix.prepend('/');
+        if (!prefix.endsWith('/'))
+            prefix += '/';
+        shown[i] = prefix + captions[i];
+    }
+    for (int i = 0; i < shown.size(); ++i) {
+        if (modified.value(i))
+            shown[i].prepend('*');
+    }
+    return shown;
 }
 
 }  // namespace kiv

@@ -71,6 +71,13 @@ int SortedInsertIndex(const QStringList &captions, const QString &caption);
 /// only one); otherwise the current page stays.
 int PageToSelectOnClose(int count, int current, int closing);
 
+/// The captions the tabs show. Pages with the same caption whose files lie in different folders
+/// get as many trailing folder names in front as it takes to tell them apart
+/// ("copy/blink.asm" beside "examples/blink.asm"); a modified editor's caption starts with
+/// "*". `paths` and `modified` run parallel to `captions`.
+QStringList TabCaptions(const QStringList &captions, const QStringList &paths,
+                        const QList<bool> &modified);
+
 /// `name` + ".c" when the file name has no extension.
 QString WithDefaultExtension(const QString &name);
 
@@ -81,5 +88,8 @@ QString FindSourceFile(const QString &path, const QString &workingDir, const QSt
 
 /// The question of the disk change check.
 QString DiskChangeQuestion(const QString &path, bool modifiedEditor);
+/// What the disk change check says when a page's file was deleted: an editor keeps its text and
+/// can save it again; a viewer keeps showing what it read.
+QString DeletedFileMessage(const QString &path, bool editor);
 
 }  // namespace kiv

@@ -1,12 +1,34 @@
 #include "kivini.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 #include <QStringDecoder>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include <sys/stat.h>
 
 namespace kiv {
 
 namespace {
+
+// The lines of a text file's bytes: UTF-8 when it is valid UTF-8, else Latin-1; either line end.
+QStringList SplitText(const QByteArray &data)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(data);
+    if (utf8.hasError())
+        text = QString::fromLatin1(data);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace('\r', '\n');
+    QStringList lines = text.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
 
 QString SectionName(const QString &line)
 {
@@ -125,6 +147,167 @@ bool WriteLines(const QString &path, const QStringList &lines)
     return file.commit();
 }
 
+// What identifies one version of a file on disk: a write by anyone changes at least one of
+// these (a replace gives a new inode, an edit in place a new time or size).
+struct TFileStamp {
+    bool exists = false;
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+
+    bool operator==(const TFileStamp &) const = default;
+};
+
+TFileStamp StampOf(const QString &path)
+{
+    TFileStamp stamp;
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.size = info.st_size;
+    stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.inode = info.st_ino;
+    stamp.device = info.st_dev;
+    return stamp;
+}
+
+// A settings file read once: its lines, where each section starts and ends, and where each of
+// its keys is, all by lower-case name and first occurrence, as the linear lookups find them.
+struct TParsedIni {
+    QStringList lines;
+    bool text = true;   // false: the file holds binary data and reads as empty
+    QHash<QString, QPair<qsizetype, qsizetype>> sections;   // header line, end of the body
+    QHash<QString, QHash<QString, qsizetype>> keys;
+
+    explicit TParsedIni(QStringList allLines, bool isText)
+        : lines(std::move(allLines)), text(isText)
+    {
+        QString current;
+        bool first = false;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QString &line = lines[i];
+            if (IsSectionLine(line)) {
+                if (first)
+                    sections[current].second = i;
+                current = SectionName(line).toLower();
+                first = !sections.contains(current);
+                if (first)
+                    sections.insert(current, {i, lines.size()});
+                continue;
+            }
+            QString key;
+            if (first && SplitKey(line, &key, nullptr)) {
+                QHash<QString, qsizetype> &inSection = keys[current];
+                const QString lower = key.toLower();
+                if (!inSection.contains(lower))
+                    inSection.insert(lower, i);
+            }
+        }
+    }
+
+    /// Line index of `key` in `section`, or -1; `value` receives its value.
+    qsizetype Find(const QString &section, const QString &key, QString *value) const
+    {
+        const auto inSection = keys.constFind(section.toLower());
+        if (inSection == keys.cend())
+            return -1;
+        const auto at = inSection->constFind(key.toLower());
+        if (at == inSection->cend())
+            return -1;
+        if (value) {
+            QString k;
+            SplitKey(lines[*at], &k, value);
+        }
+        return *at;
+    }
+};
+
+// A file that is not text: binary bytes where a settings file has lines.
+bool LooksBinary(const QByteArray &data)
+{
+    return data.contains('\0');
+}
+
+// Every read of a settings file used to read and split the whole file again; a large file made
+// each of the hundreds of reads at start-up cost as much as the file is long. Parsed files are
+// kept while their stamp is unchanged, for a few files at a time.
+class TIniCache {
+public:
+    std::shared_ptr<const TParsedIni> Get(const QString &path)
+    {
+        const TFileStamp stamp = StampOf(path);
+        {
+            std::lock_guard lock(m_mutex);
+            const auto it = m_files.constFind(path);
+            if (it != m_files.cend() && it->stamp == stamp)
+                return it->parsed;
+        }
+        ++s_parses;
+        std::shared_ptr<const TParsedIni> parsed;
+        QByteArray data;
+        QFile file(path);
+        if (stamp.exists && file.open(QIODevice::ReadOnly))
+            data = file.readAll();
+        if (LooksBinary(data))
+            parsed = std::make_shared<const TParsedIni>(QStringList(), false);
+        else
+            parsed = std::make_shared<const TParsedIni>(SplitText(data), true);
+        Store(path, stamp, parsed);
+        return parsed;
+    }
+
+    /// The file was just written with `lines`.
+    void Written(const QString &path, const QStringList &lines)
+    {
+        Store(path, StampOf(path), std::make_shared<const TParsedIni>(lines, true));
+    }
+
+    static inline std::atomic<int> s_parses{0};
+
+private:
+    static constexpr int kFiles = 8;
+
+    struct TEntry {
+        TFileStamp stamp;
+        std::shared_ptr<const TParsedIni> parsed;
+        quint64 used = 0;
+    };
+
+    void Store(const QString &path, const TFileStamp &stamp, std::shared_ptr<const TParsedIni> parsed)
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_files.contains(path) && m_files.size() >= kFiles) {
+            auto oldest = m_files.begin();
+            for (auto it = m_files.begin(); it != m_files.end(); ++it) {
+                if (it->used < oldest->used)
+                    oldest = it;
+            }
+            m_files.erase(oldest);
+        }
+        m_files.insert(path, {stamp, std::move(parsed), ++m_clock});
+    }
+
+    std::mutex m_mutex;
+    QHash<QString, TEntry> m_files;
+    quint64 m_clock = 0;
+};
+
+TIniCache &Cache()
+{
+    static TIniCache cache;
+    return cache;
+}
+
+bool WriteAndRemember(const QString &path, const QStringList &lines)
+{
+    if (!WriteLines(path, lines))
+        return false;
+    Cache().Written(path, lines);
+    return true;
+}
+
 }  // namespace
 
 QStringList ReadTextLines(const QString &path, bool *ok)
@@ -138,16 +321,7 @@ QStringList ReadTextLines(const QString &path, bool *ok)
     const QByteArray data = file.readAll();
     if (ok)
         *ok = true;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(data);
-    if (utf8.hasError())
-        text = QString::fromLatin1(data);
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace('\r', '\n');
-    QStringList lines = text.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return SplitText(data);
 }
 
 TIniFile::TIniFile(QString path)
@@ -158,7 +332,7 @@ TIniFile::TIniFile(QString path)
 QString TIniFile::ReadString(const QString &section, const QString &key, const QString &def) const
 {
     QString value;
-    if (FindKey(ReadTextLines(m_path), section, key, &value) < 0)
+    if (Cache().Get(m_path)->Find(section, key, &value) < 0)
         return def;
     return value;
 }
@@ -186,26 +360,24 @@ bool TIniFile::ReadBool(const QString &section, const QString &key, bool def) co
 
 bool TIniFile::ValueExists(const QString &section, const QString &key) const
 {
-    return FindKey(ReadTextLines(m_path), section, key, nullptr) >= 0;
+    return Cache().Get(m_path)->Find(section, key, nullptr) >= 0;
 }
 
 bool TIniFile::SectionExists(const QString &section) const
 {
-    qsizetype end = 0;
-    return FindSection(ReadTextLines(m_path), section, &end) >= 0;
+    return Cache().Get(m_path)->sections.contains(section.toLower());
 }
 
 QStringList TIniFile::ReadSection(const QString &section) const
 {
-    const QStringList lines = ReadTextLines(m_path);
-    qsizetype end = 0;
-    const qsizetype head = FindSection(lines, section, &end);
+    const std::shared_ptr<const TParsedIni> parsed = Cache().Get(m_path);
     QStringList keys;
-    if (head < 0)
+    const auto range = parsed->sections.constFind(section.toLower());
+    if (range == parsed->sections.cend())
         return keys;
-    for (qsizetype i = head + 1; i < end; ++i) {
+    for (qsizetype i = range->first + 1; i < range->second; ++i) {
         QString k;
-        if (SplitKey(lines[i], &k, nullptr))
+        if (SplitKey(parsed->lines[i], &k, nullptr))
             keys << k;
     }
     return keys;
@@ -214,18 +386,28 @@ QStringList TIniFile::ReadSection(const QString &section) const
 QStringList TIniFile::ReadSections() const
 {
     QStringList sections;
-    for (const QString &line : ReadTextLines(m_path)) {
+    for (const QString &line : Cache().Get(m_path)->lines) {
         if (IsSectionLine(line))
             sections << SectionName(line);
     }
     return sections;
 }
 
+bool TIniFile::IsTextFile() const
+{
+    return Cache().Get(m_path)->text;
+}
+
+int TIniFile::FileParses()
+{
+    return TIniCache::s_parses.load();
+}
+
 bool TIniFile::WriteString(const QString &section, const QString &key, const QString &value)
 {
-    QStringList lines = ReadTextLines(m_path);
+    QStringList lines = Cache().Get(m_path)->lines;
     SetValue(lines, section, key, value);
-    return WriteLines(m_path, lines);
+    return WriteAndRemember(m_path, lines);
 }
 
 bool TIniFile::WriteInteger(const QString &section, const QString &key, int value)
@@ -240,24 +422,24 @@ bool TIniFile::WriteBool(const QString &section, const QString &key, bool value)
 
 bool TIniFile::EraseSection(const QString &section)
 {
-    QStringList lines = ReadTextLines(m_path);
+    QStringList lines = Cache().Get(m_path)->lines;
     RemoveSection(lines, section);
-    return WriteLines(m_path, lines);
+    return WriteAndRemember(m_path, lines);
 }
 
 bool TIniFile::DeleteKey(const QString &section, const QString &key)
 {
-    QStringList lines = ReadTextLines(m_path);
+    QStringList lines = Cache().Get(m_path)->lines;
     const qsizetype at = FindKey(lines, section, key, nullptr);
     if (at < 0)
         return true;
     lines.removeAt(at);
-    return WriteLines(m_path, lines);
+    return WriteAndRemember(m_path, lines);
 }
 
 TIniFile::Batch::Batch(TIniFile &file)
     : m_file(file)
-    , m_lines(ReadTextLines(file.FileName()))
+    , m_lines(Cache().Get(file.FileName())->lines)
 {
 }
 
@@ -293,7 +475,7 @@ bool TIniFile::Batch::Commit()
     if (!m_dirty)
         return true;
     m_dirty = false;
-    return WriteLines(m_file.FileName(), m_lines);
+    return WriteAndRemember(m_file.FileName(), m_lines);
 }
 
 }  // namespace kiv

@@ -7,8 +7,11 @@ namespace kiv {
 
 /// The settings file conventions: sections and keys compared without regard to case,
 /// integers in decimal, booleans "1"/"0" (any other integer reads as true), strings as they
-/// are. Every call opens the file by path and releases it, so the last writer of a key wins.
-/// A write replaces the file atomically, so a crash or a full disk never leaves it truncated.
+/// are. Every call looks at the file by path, so the last writer of a key wins; a file is read
+/// and parsed once and the parse reused while the file's size, time stamp and identity stay
+/// the same, so reads cost little whatever the file's size. A file that is not text (it holds
+/// NUL bytes) reads as empty. A write replaces the file atomically, so a crash or a full disk
+/// never leaves it truncated.
 class TIniFile {
 public:
     explicit TIniFile(QString path);
@@ -22,6 +25,11 @@ public:
     bool SectionExists(const QString &section) const;
     QStringList ReadSection(const QString &section) const;   /// the key names, in file order
     QStringList ReadSections() const;
+    /// False when the file exists but holds binary data instead of lines (it reads as empty, and
+    /// the first write replaces it).
+    bool IsTextFile() const;
+    /// How many times any file was read and parsed so far in this process.
+    static int FileParses();
 
     /// Each write returns false (and leaves the file as it was) when the file cannot be written.
     bool WriteString(const QString &section, const QString &key, const QString &value);

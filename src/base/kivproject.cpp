@@ -199,10 +199,15 @@ bool TProjectFile::RecordOpenFiles(const QStringList &paths)
 {
     if (!Exists())
         return false;
+    // Files inside the project's folder are recorded relative to it, so a copied or moved
+    // project opens its own files, not the ones it was copied from.
+    const QString folder = Folder();
     QStringList files;
     for (const QString &path : paths) {
-        if (!path.isEmpty())
-            files << path;
+        if (path.isEmpty())
+            continue;
+        const QString clean = QDir::cleanPath(path);
+        files << (clean.startsWith(folder) ? clean.mid(folder.size()) : path);
     }
     if (files.isEmpty())
         return false;
@@ -237,6 +242,52 @@ bool TProjectFile::WriteProcessor(quint16 id)
     TIniFile ini(m_path);
     return ini.WriteString(kProject, QStringLiteral("Processor"),
                            QStringLiteral("0x") + QStringLiteral("%1").arg(id, 4, 16, QChar('0')).toUpper());
+}
+
+bool LooksLikeTextFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QByteArray head = file.read(64 * 1024);
+    for (const char c : head) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f' && byte != 0x1A)
+            return false;
+    }
+    return true;
+}
+
+QString ProjectOpenProblem(const QString &projectFile)
+{
+    const QFileInfo info(projectFile);
+    if (projectFile.isEmpty() || !info.exists())
+        return QStringLiteral("The project file ") + projectFile + QStringLiteral(" does not exist.");
+    if (info.isDir())
+        return projectFile + QStringLiteral(" is a folder, not a project file.");
+    QString error;
+    if (!LooksLikeTextFile(projectFile, &error)) {
+        if (!error.isEmpty())
+            return QStringLiteral("The project file ") + projectFile
+                   + QStringLiteral(" cannot be read: ") + error + '.';
+        return projectFile + QStringLiteral(" is not a project file: it holds binary data, not text.");
+    }
+    const TProjectFile project(projectFile);
+    const QString mainFile = project.MainFile();
+    if (mainFile.isEmpty())
+        return QStringLiteral("The project file ") + projectFile
+               + QStringLiteral(" names no main file: its [Target Data] FileList is empty.");
+    const QFileInfo main(mainFile);
+    if (!main.exists())
+        return QStringLiteral("The main file ") + mainFile + QStringLiteral(" of the project ")
+               + projectFile + QStringLiteral(" does not exist.");
+    if (main.isDir())
+        return QStringLiteral("The main file ") + mainFile + QStringLiteral(" of the project ")
+               + projectFile + QStringLiteral(" is a folder, not a file.");
+    return {};
 }
 
 int ProjectProcessorNumber(const QString &projectFile)

@@ -76,7 +76,8 @@ public:
     /// would open this project again.
     QStringList OpenedFiles() const;
     /// Replaces "Opened Files" with `paths` as keys 1 .. N followed by key N + 1 with an empty
-    /// value. Pages that show no file are left out. Does nothing (and returns false) when the
+    /// value. A file inside the project file's folder is written relative to it, any other as
+    /// given. Pages that show no file are left out. Does nothing (and returns false) when the
     /// project file does not exist or `paths` names no file.
     bool RecordOpenFiles(const QStringList &paths);
 
@@ -93,6 +94,16 @@ public:
 private:
     QString m_path;
 };
+
+/// What keeps `projectFile` from being opened as a project, as a message that names the file:
+/// the file is missing, a folder, unreadable or not text, its FileList names no main file, or
+/// the main file is missing or a folder. Empty when the project can be opened.
+QString ProjectOpenProblem(const QString &projectFile);
+
+/// True when the first 64 KB of `path` hold text: no NUL and no control character other than
+/// tab, line ends, form feed and the end-of-file mark. `error` receives the reason a file
+/// cannot be read (and false is returned).
+bool LooksLikeTextFile(const QString &path, QString *error = nullptr);
 
 /// The processor number other windows use for a project: PROJECT Processor of `projectFile`, 0
 /// when the key is missing, 21829 when the project file does not exist.

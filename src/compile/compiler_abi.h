@@ -6,6 +6,8 @@
 // An edition library exports two C functions, looked up by name:
 //   COMPILE        builds one project and reports through the status call-back
 //   GET_VERSION32  writes the edition's version text
+// and may export a third, which the IDE uses when it is there:
+//   STOP_COMPILE   asks a COMPILE running on another thread to end soon
 // Every string argument travels in a 256-byte NUL-terminated buffer. "Word" arguments are 16-bit
 // unsigned values carried in 32-bit slots.
 
@@ -16,6 +18,8 @@ namespace kiv {
 /// Names of the two exports of a compiler edition library.
 inline constexpr const char kCompileExportName[] = "COMPILE";
 inline constexpr const char kGetVersionExportName[] = "GET_VERSION32";
+/// Name of the optional export that stops a running COMPILE.
+inline constexpr const char kStopCompileExportName[] = "STOP_COMPILE";
 
 /// Size of every string buffer passed to or filled by COMPILE, the terminating NUL included.
 inline constexpr int kCompileStringSize = 256;
@@ -106,5 +110,11 @@ typedef std::int32_t (*TCompileFunc)(
 
 /// GET_VERSION32: fills `buffer` (kVersionBufferSize bytes) with a NUL-terminated version text.
 typedef void (*TGetVersion32Func)(char *buffer);
+
+/// STOP_COMPILE (optional): callable from any thread. A COMPILE that is running ends the programs
+/// it started, writes its error file with an error saying the compile was stopped, and returns
+/// soon. COMPILE forgets a request made before it started, so the caller repeats the request
+/// from the status call-back, which runs inside COMPILE.
+typedef void (*TStopCompileFunc)(void);
 
 }  // extern "C"

@@ -87,6 +87,7 @@ void TCompilerLibrary::Unload()
 {
     m_compile = nullptr;
     m_version = nullptr;
+    m_stop = nullptr;
     m_code.clear();
     if (m_library) {
         m_library->unload();
@@ -108,6 +109,7 @@ bool TCompilerLibrary::LoadCompiler(const QString &code)
             m_library = std::move(library);
             m_compile = compile;
             m_version = version;
+            m_stop = reinterpret_cast<TStopCompileFunc>(library->resolve(kStopCompileExportName));
             m_code = code;
             return true;
         }
@@ -126,6 +128,12 @@ QString TCompilerLibrary::CompilerVersion(const QString &code)
     m_version(buffer.data());
     buffer[kVersionBufferSize - 1] = 0;
     return DecodeLibraryText(buffer.data(), kVersionBufferSize);
+}
+
+void TCompilerLibrary::Stop() const
+{
+    if (m_stop)
+        m_stop();
 }
 
 TCompileResult TCompilerLibrary::Compile(const TCompileArguments &args,

@@ -67,7 +67,14 @@ public:
     const QString &LoadedCode() const { return m_code; }
     void Unload();
 
+    /// The loaded library can stop a running compile (it exports STOP_COMPILE).
+    bool CanStop() const { return m_stop != nullptr; }
+    /// Asks the running COMPILE to end soon. Any thread may call it while Compile runs on
+    /// another; without STOP_COMPILE it does nothing.
+    void Stop() const;
+
     /// Calls COMPILE of the loaded library with `args` and the status call-back `status`.
+    /// It may run on a thread of its own; nothing of this object changes during the call.
     /// The out arguments start cleared (line 0, no message). Arguments that do not fit their
     /// buffers are not passed (check CheckCompileArguments first); the call is then skipped and
     /// the result's message holds the reason.
@@ -79,6 +86,7 @@ private:
     std::unique_ptr<QLibrary> m_library;
     TCompileFunc m_compile = nullptr;
     TGetVersion32Func m_version = nullptr;
+    TStopCompileFunc m_stop = nullptr;
 };
 
 }  // namespace kiv

@@ -12,12 +12,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
+#include <QTemporaryFile>
+
+#include <algorithm>
 
 namespace kiv {
 
 namespace {
 
 const QString kDebuggerCaption = QStringLiteral("Kiv");
+const QString kStoppedMessage = QStringLiteral("The compile was stopped.");
 
 /// The edition named after "- Try" in the error list's first line (the text after "- Try"
 /// and the one character that follows it); empty when the line holds no such answer.
@@ -30,6 +34,20 @@ QString TryEdition(const QString &firstLine)
 }
 
 }  // namespace
+
+QString FolderWriteProblem(const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return QStringLiteral("it does not exist");
+    if (!info.isDir())
+        return QStringLiteral("it is not a folder");
+    // Only a real file tells: permissions, a read-only mount, a full quota.
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".kiv-write-test-XXXXXX")));
+    if (!probe.open())
+        return probe.errorString();
+    return {};
+}
 
 QStringList CompileOutputPagePaths(const QString &base, const QString &objectExtension,
                                    const QString &listExtension)
@@ -66,6 +84,21 @@ bool TCompileController::CompileProject()
     if (!m_host.CurrentProject(&base, &extension) || base.isEmpty())
         return false;
 
+    // The compiler writes every output file beside the main file: a folder it cannot write
+    // would only show up later as a missing error file or a tool's bare "Operation not
+    // permitted".
+    const QString folder = QFileInfo(base).absolutePath();
+    const QString problem = FolderWriteProblem(folder);
+    if (!problem.isEmpty()) {
+        m_failed = true;
+        m_stopped = false;
+        ShowError(QStringLiteral("The project folder ") + folder
+                  + QStringLiteral(" cannot be written (") + problem
+                  + QStringLiteral("): the compile writes its output files there. The compile "
+                                   "was not started."));
+        return true;
+    }
+
     m_running = true;
     m_host.SetCompileEnabled(false);
     m_host.SaveAll();
@@ -78,9 +111,15 @@ bool TCompileController::CompileProject()
     m_host.ReopenReleasedPages();
 
     if (compiled) {
-        if (m_options.get_error_format() & 0x4000)
+        // Messages come back into view even after the Output window was closed; the error's
+        // editor, focused below, keeps the keyboard.
+        const QStringList &lines = m_errors.Lines();
+        const bool messages = std::any_of(lines.begin(), lines.end(), IsMessageLine);
+        if ((m_options.get_error_format() & 0x4000) || messages)
             m_host.ShowOutputWindow();
-        if (m_failed)
+        if (m_stopped)
+            m_host.ShowCompileErrorStatus(kStoppedMessage);
+        else if (m_failed)
             ShowFirstError(base);
         else
             RecordSuccess(base);
@@ -95,6 +134,7 @@ bool TCompileController::CompileProject()
 bool TCompileController::RunCompiles(const QString &base, const QString &extension)
 {
     m_failed = true;
+    m_stopped = false;
     m_result = TCompileResult();
     // Each edition is tried once per command, so two editions that name each other end.
     QSet<QString> tried;
@@ -127,6 +167,15 @@ bool TCompileController::RunCompiles(const QString &base, const QString &extensi
                              base + ".err", m_result);
         if (status == crAborted)
             return false;
+        if (status == crStopped) {
+            // What the edition wrote before it stopped is listed; nothing is compiled again.
+            m_stopped = true;
+            m_failed = true;
+            bool failed = false;
+            if (!m_errors.LoadErrorFile(base + ".err", &failed))
+                m_errors.Clear();
+            return true;
+        }
 
         const QString errorFile = base + ".err";
         bool failed = false;
@@ -181,6 +230,12 @@ void TCompileController::RecordSuccess(const QString &base)
     if (!TProjectFile(projectFile).WriteProcessor(m_result.processorId))
         ShowError(QStringLiteral("Cannot write the project file ") + projectFile);
     m_host.CompileFinished();
+}
+
+void TCompileController::StopCompile()
+{
+    m_status.RequestStop();
+    m_view.ModelChanged();
 }
 
 bool TCompileController::DebugReadiness()

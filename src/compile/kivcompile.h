@@ -63,6 +63,10 @@ public:
 QStringList CompileOutputPagePaths(const QString &base, const QString &objectExtension,
                                    const QString &listExtension);
 
+/// Why a file cannot be created in `folder` (the system's reason), or an empty text when one
+/// can.
+QString FolderWriteProblem(const QString &folder);
+
 /// The main file argument: base + extension, with a "." inserted when the extension lacks one.
 QString CompileMainFile(const QString &base, const QString &extension);
 
@@ -91,6 +95,10 @@ public:
     bool Running() const { return m_running; }
     /// The last compile failed (an error line in the error file, or nothing was compiled).
     bool LastCompileFailed() const { return m_failed; }
+    /// The user stopped the last compile (it counts as failed).
+    bool LastCompileStopped() const { return m_stopped; }
+    /// Asks the running compile to stop (the status window's Stop button does the same).
+    void StopCompile();
     const TCompileResult &LastResult() const { return m_result; }
     /// Number of the last compiler message, -1 when none (for help on the last error).
     qint16 LastMessageNumber() const { return m_result.lastMessage; }
@@ -112,6 +120,7 @@ private:
     TCompileResult m_result;
     bool m_running = false;
     bool m_failed = false;
+    bool m_stopped = false;
     bool m_inCircuitOnce = false;
 };
 

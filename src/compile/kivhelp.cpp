@@ -272,11 +272,39 @@ void THelpLookup::KeywordHelp(const TKeywordContext &context)
             ShowMessageHelp(context.lastMessage + 1000);
         return;
     }
-    const QString topic = KeywordTopic(WordAtCaret(context.caretLine, context.caretColumn));
-    if (topic.isEmpty())
+    const QString word = WordAtCaret(context.caretLine, context.caretColumn);
+    const QString topic = KeywordTopic(word);
+    if (topic.isEmpty()) {
         ShowHelpIndex();
-    else
-        ShowHelpTopic(topic);
+        return;
+    }
+    // A word with a page of its own opens that page; otherwise the index entry of that word
+    // (what the index would find) leads to the page that describes it.
+    const THelpPage page{topic + QStringLiteral(".htm"), {}};
+    if (m_html && QFileInfo(HelpPagePath(m_helpFile, page.page)).isFile()) {
+        Show({m_helpFile, m_html}, page, topic);
+        return;
+    }
+    if (const std::optional<THelpPage> entry = IndexPageFor(word, topic)) {
+        Show({m_helpFile, m_html}, *entry, topic);
+        return;
+    }
+    ShowHelpTopic(topic);
+}
+
+std::optional<THelpPage> THelpLookup::IndexPageFor(const QString &word, const QString &topic) const
+{
+    if (!m_html)
+        return std::nullopt;
+    THelpSet set;
+    set.Load(m_helpFile);
+    for (const QString &key : {word.trimmed(), topic}) {
+        for (const THelpEntry &entry : set.Index()) {
+            if (entry.title.compare(key, Qt::CaseInsensitive) == 0)
+                return entry.target;
+        }
+    }
+    return std::nullopt;
 }
 
 void THelpLookup::LastError(qint16 lastMessage)

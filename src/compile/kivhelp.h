@@ -141,8 +141,9 @@ public:
     /// Shows the help file's index.
     void ShowHelpIndex();
     /// "Keyword at cursor" (F1): the index without an editor page, the last message's help
-    /// while a compile error is shown (the errors page when it has no number), otherwise the topic of the word at the caret (the index
-    /// when there is no word).
+    /// while a compile error is shown (the errors page when it has no number), otherwise the
+    /// topic of the word at the caret: its own page, else the page its index entry names, else
+    /// the topic as asked for (the index when there is no word).
     void KeywordHelp(const TKeywordContext &context);
     /// "Last Error": the help of the last compiler message, when there is one.
     void LastError(qint16 lastMessage);
@@ -155,6 +156,9 @@ private:
         bool html = false;
     };
     TFile HelpFileFor(const QString &baseName) const;
+    /// The page of the help file's index entry titled `word` or `topic` (without regard to
+    /// case); nothing in old-style mode or without such an entry.
+    std::optional<THelpPage> IndexPageFor(const QString &word, const QString &topic) const;
     void Show(const TFile &file, const THelpPage &page, const QString &topic);
     void NoViewer(const TFile &file);
 

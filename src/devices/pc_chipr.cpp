@@ -487,4 +487,89 @@ int ConfigWordCount(const DeviceRecord &record)
     return ConfigWordCount(record, g_fuseNames);
 }
 
+QStringList DeviceFileProblems(const QString &path, int limit)
+{
+    QStringList problems;
+    int more = 0;
+    auto add = [&](const QString &problem) {
+        if (problems.size() < limit)
+            problems << problem;
+        else
+            ++more;
+    };
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {QStringLiteral("%1 does not exist").arg(path)};
+    if (!info.isFile())
+        return {QStringLiteral("%1 is not a file").arg(path)};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {QStringLiteral("%1 cannot be read: %2").arg(path, file.errorString())};
+    const qint64 size = file.size();
+    if (size < 2 * kDeviceBlockSize)
+        return {QStringLiteral("%1 is too short for a device database: %2 bytes, and its header alone "
+                               "takes %3")
+                    .arg(path)
+                    .arg(size)
+                    .arg(2 * kDeviceBlockSize)};
+
+    QByteArray header = file.read(2 * kDeviceBlockSize);
+    if (!header.startsWith("@3")) {
+        add(QStringLiteral("%1 has a damaged header: it does not begin with \"@3\", so its fuse names "
+                           "are lost")
+                .arg(path));
+    } else {
+        // The name list ends with two NULs within block 0 or block 1 (after its "@A").
+        const auto endsIn = [&header](int block) {
+            const QByteArray text = header.mid(block * kDeviceBlockSize + 2, kDeviceBlockSize - 2);
+            return text.contains(QByteArray("\0\0", 2));
+        };
+        const bool continued = header.mid(kDeviceBlockSize, 2) == "@A";
+        if (!endsIn(0) && !(continued && endsIn(1)))
+            add(QStringLiteral("%1 has a damaged header: its list of fuse names does not end within "
+                               "the first two blocks")
+                    .arg(path));
+    }
+    if (size % kDeviceBlockSize != 0)
+        add(QStringLiteral("%1 is cut short: its length, %2 bytes, is not a whole number of %3-byte "
+                           "blocks")
+                .arg(path)
+                .arg(size)
+                .arg(kDeviceBlockSize));
+
+    TBlockFile blocks;
+    if (!blocks.Open(path))
+        return problems;
+    blocks.Seek(2);
+    DeviceRecord record;
+    qint64 at = 2;
+    while (ReadRecord(blocks, record)) {
+        const int length = record.Byte(devrec::name);
+        QString what;
+        if (length == 0) {
+            what = QStringLiteral("has no name");
+        } else if (length > devrec::nameMax) {
+            what = QStringLiteral("has a name length of %1, more than the %2 characters a name holds")
+                       .arg(length)
+                       .arg(devrec::nameMax);
+        } else {
+            for (int n = 1; n <= length; ++n) {
+                const uint8_t c = record.Byte(devrec::name + n);
+                if (c < 0x20 || c == 0x7F) {
+                    what = QStringLiteral("has control characters in its name");
+                    break;
+                }
+            }
+        }
+        if (!what.isEmpty())
+            add(QStringLiteral("%1: the record at block %2 %3").arg(path).arg(at).arg(what));
+        // The next record starts where this one ended.
+        const bool second = !record.IsControlRecord() && record.bytes[devrec::hasSecondBlock] != 0;
+        at += second && at + 1 < blocks.BlockCount() ? 2 : 1;
+    }
+    if (more > 0)
+        problems << QStringLiteral("and %1 more problems").arg(more);
+    return problems;
+}
+
 }  // namespace kiv

@@ -303,4 +303,11 @@ int ConfigWordCount(const DeviceRecord &record, const FuseNameTable &table);
 /// The same with the shared fuse name table.
 int ConfigWordCount(const DeviceRecord &record);
 
+/// What is wrong with the device database at `path`, one sentence per problem, at most
+/// `limit` of them (a last one counts the rest); empty for a sound file. Looks for: a missing,
+/// unreadable or short file, a header without "@3" or without the end of its name list, a
+/// length that is not whole blocks (the last record is cut short), and records whose name is
+/// empty, longer than its field or holds control characters. A file without devices is sound.
+QStringList DeviceFileProblems(const QString &path, int limit = 10);
+
 }  // namespace kiv

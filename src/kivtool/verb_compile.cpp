@@ -106,11 +106,12 @@ int VerbCompile(const QStringList &args)
               << " does not exist\n";
         return 2;
     }
-    const QString mainFile = projectFile.MainFile();
-    if (!QFileInfo(mainFile).isFile()) {
-        Err() << "kivtool compile: the project's main file " << mainFile << " does not exist\n";
+    const QString problem = ProjectOpenProblem(projectFile.Path());
+    if (!problem.isEmpty()) {
+        Err() << "kivtool compile: " << problem << '\n';
         return 1;
     }
+    const QString mainFile = projectFile.MainFile();
 
     // The edition the IDE would compile with: the stored selection, then the project's own.
     TIniFile ini(SettingsFilePath());

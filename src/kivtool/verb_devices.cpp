@@ -16,6 +16,22 @@ namespace kiv::tool {
 
 namespace {
 
+// Text from the file as a terminal can show it: control characters (a damaged file may hold
+// NULs, escapes, bells) become \xNN.
+QString Printable(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
+            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
 QString Hex(unsigned value, int digits)
 {
     return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
@@ -59,10 +75,10 @@ void PrintLine(const QString &label, const QString &value)
 
 void PrintRecord(const DeviceRecord &r)
 {
-    PrintLine(QStringLiteral("Name"), r.name());
+    PrintLine(QStringLiteral("Name"), Printable(r.name()));
     PrintLine(QStringLiteral("Kind"), KindText(r.kind()));
     PrintLine(QStringLiteral("Id"), Hex(r.id(), 4) + QStringLiteral(" (%1)").arg(r.id()));
-    PrintLine(QStringLiteral("Data sheet"), r.dataSheet());
+    PrintLine(QStringLiteral("Data sheet"), Printable(r.dataSheet()));
     if (r.kind() != dkPic18) {
         int last = -1;
         for (int address = 0; address < 512; ++address)
@@ -145,7 +161,7 @@ void PrintRecord(const DeviceRecord &r)
         if (mask == 0)
             continue;
         const int word = FuseWord(r, uint8_t(entry));
-        QString name = FuseName(FuseNameIndex(r, uint8_t(entry)));
+        QString name = Printable(FuseName(FuseNameIndex(r, uint8_t(entry))));
         if (name.isEmpty())
             name = QStringLiteral("?%1").arg(FuseNameIndex(r, uint8_t(entry)));
         const QString item = QStringLiteral("%1=%2").arg(name, Hex(FuseValue(r, uint8_t(entry)), 4));
@@ -204,6 +220,12 @@ int VerbDevices(const QStringList &args)
         return 1;
     }
     SetDeviceFile(file);
+    // A damaged file is said to be damaged: what can still be read is shown, and the exit code
+    // tells a script that the answer is not to be trusted.
+    const QStringList problems = DeviceFileProblems(file);
+    for (const QString &problem : problems)
+        Err() << "kivtool devices: " << Printable(problem) << '\n';
+    const int result = problems.isEmpty() ? 0 : 1;
 
     if (name.isEmpty()) {
         QStringList names;
@@ -214,8 +236,8 @@ int VerbDevices(const QStringList &args)
             return 1;
         }
         for (const QString &device : names)
-            Out() << device << '\n';
-        return 0;
+            Out() << Printable(device) << '\n';
+        return result;
     }
 
     DeviceRecord record;
@@ -230,11 +252,11 @@ int VerbDevices(const QStringList &args)
         return 2;
     }
     if (!found || !KindInSet(kinds, record.kind())) {
-        Err() << "kivtool devices: no device \"" << name << "\" in " << file << '\n';
+        Err() << "kivtool devices: no device \"" << Printable(name) << "\" in " << file << '\n';
         return 1;
     }
     PrintRecord(record);
-    return 0;
+    return result;
 }
 
 }  // namespace kiv::tool

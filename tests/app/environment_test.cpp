@@ -260,3 +260,41 @@ TEST_F(EnvironmentTest, FilesOpenedDuringRestoreStayInTheRecentList)
     env.RestoreEnvironment(ini, host, "/p/new.pjt");
     EXPECT_EQ(env.RecentProjects.Visible(), (QStringList{"/p/b.pjt", "/p/a.pjt", "/p/new.pjt"}));
 }
+
+// The open-files count is only as good as the keys behind it: the list stops at the first
+// missing key and never goes past what a session could have had open, however large the
+// stored count (2147483647 once made the start-up run for ever).
+TEST_F(EnvironmentTest, TheOpenFilesCountIsBoundedByTheKeys)
+{
+    const struct {
+        const char *name;
+        int count;
+        QList<int> keys;     // f<n> keys present
+        int opened;          // how many are opened
+    } cases[] = {
+        {"huge count, three keys", 2147483647, {1, 2, 3}, 3},
+        {"a gap ends the list", 5, {1, 2, 4, 5}, 2},
+        {"no more than a thousand", 1200, {}, 1000},
+        {"negative count", -7, {1}, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray text = "[editoptions]\r\nrecall=1\r\n[openfiles]\r\ncount=" + QByteArray::number(c.count) + "\r\n";
+        QList<int> keys = c.keys;
+        if (keys.isEmpty()) {
+            for (int n = 1; n <= 1200; ++n)
+                keys << n;
+        }
+        for (int n : keys)
+            text += "f" + QByteArray::number(n) + "=" + tmp.filePath("f" + QString::number(n) + ".c").toUtf8() + "\r\n";
+        const QString path = tmp.filePath("count.ini");
+        ASSERT_TRUE(kiv::test::WriteFile(path, text));
+        TIniFile ini(path);
+        TKivEnvironment env("/opt/kiv/");
+        FakeHost host;
+        env.RestoreEnvironment(ini, host, {});
+        EXPECT_EQ(host.opened.size(), c.opened);
+        if (c.opened > 0)
+            EXPECT_EQ(host.opened.first(), tmp.filePath("f1.c"));
+    }
+}

@@ -198,3 +198,42 @@ TEST(NotebookModel, DiskChangeQuestions)
               "Disk copy of /w/a.c has changed, CHANGES HAVE BEEN MADE TO THE EDITOR COPY AS WELL, "
               "Reload from disk?");
 }
+
+// Tabs of equal captions show the trailing folders that tell them apart; a modified editor's
+// tab starts with "*".
+TEST(TabCaptions, EqualNamesShowTheirFoldersAndChangesAreMarked)
+{
+    const struct {
+        const char *name;
+        QStringList captions;
+        QStringList paths;
+        QList<bool> modified;
+        QStringList shown;
+    } cases[] = {
+        {"different names", {"a.c", "b.c"}, {"/p/a.c", "/q/b.c"}, {false, true}, {"a.c", "*b.c"}},
+        {"equal names, different folders",
+         {"blink.asm", "blink.asm"},
+         {"/inst/examples/blink/blink.asm", "/home/u/copy/blink.asm"},
+         {false, false},
+         {"blink/blink.asm", "copy/blink.asm"}},
+        {"the nearest folders are equal too",
+         {"blink.asm", "blink.asm"},
+         {"/inst/examples/blink/blink.asm", "/home/work/blink/blink.asm"},
+         {true, false},
+         {"*examples/blink/blink.asm", "work/blink/blink.asm"}},
+        {"a caption with a suffix",
+         {"main.lst (C/ASM)", "main.lst (C/ASM)", "main.c"},
+         {"/a/main.lst", "/b/main.lst", "/a/main.c"},
+         {false, false, false},
+         {"a/main.lst (C/ASM)", "b/main.lst (C/ASM)", "main.c"}},
+        {"the same file twice needs nothing", {"x.c", "x.c"}, {"/a/x.c", "/a/x.c"}, {false, false},
+         {"x.c", "x.c"}},
+        {"one folder inside the other",
+         {"m.c", "m.c"},
+         {"/m.c", "/src/m.c"},
+         {false, false},
+         {"/m.c", "src/m.c"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TabCaptions(c.captions, c.paths, c.modified), c.shown) << c.name;
+}

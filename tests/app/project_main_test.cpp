@@ -1,3 +1,4 @@
+#include "devicesdat_writer.h"
 #include "kivinc.h"
 #include "kivini.h"
 #include "kivmain.h"
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <tuple>
 
 using namespace kiv;
 using kiv::test::ReadFile;
@@ -159,14 +162,56 @@ TEST_F(ProjectMainTest, MissingFilesOpenNothing)
     Tfkivmain &main = Main();
     const QString open = File("open.c");
     main.doopenfile(open, 'R');
-    // A project file that is not there leaves everything as it was.
+    // A project file that is not there leaves everything as it was, and says so.
     EXPECT_EQ(main.OpenProject(W("none.pjt")), -1);
     EXPECT_EQ(Pages(), QStringList{open});
-    // A FileList naming a missing file: the documents are closed, nothing is recalled.
+    EXPECT_EQ(m_prompt.Messages(), QStringList{"The project file " + W("none.pjt") + " does not exist."});
+    // A FileList naming a missing file: said, and the documents stay open.
     ASSERT_TRUE(WriteFile(W("gone.pjt"), "[Target Data]\r\nFileList=gone.c\r\n"
                                          "[Opened Files]\r\n1=" + open.toUtf8() + "\r\n"));
+    m_prompt.ClearAsked();
     EXPECT_EQ(main.OpenProject(W("gone.pjt")), -1);
-    EXPECT_TRUE(Pages().isEmpty());
+    EXPECT_EQ(Pages(), QStringList{open});
+    EXPECT_EQ(m_prompt.Messages(), QStringList{"The main file " + W("gone.c") + " of the project "
+                                               + W("gone.pjt") + " does not exist."});
+}
+
+// A project copied to another folder opens its own files: the files inside its folder are
+// recorded relative to it.
+TEST_F(ProjectMainTest, ACopiedProjectOpensItsOwnFilesNotTheOriginals)
+{
+    const QString mainFile = File("orig/pump.c");
+    File("orig/util.h");
+    ASSERT_TRUE(WriteFile(W("orig/pump.pjt"), "[Target Data]\r\nFileList=pump.c\r\n"));
+    Tfkivmain &main = Main();
+    main.OpenProject(W("orig/pump.pjt"));
+    main.doopenfile(W("orig/util.h"), 'R');
+    main.CloseAll();
+    EXPECT_EQ(TIniFile(W("orig/pump.pjt")).ReadString("Opened Files", "2"), "util.h");
+
+    ASSERT_TRUE(QDir().mkpath(W("copy")));
+    for (const char *name : {"pump.c", "util.h", "pump.pjt"})
+        ASSERT_TRUE(QFile::copy(W(QStringLiteral("orig/") + name), W(QStringLiteral("copy/") + name)));
+    EXPECT_EQ(main.OpenProject(W("copy/pump.pjt")), 0);
+    EXPECT_EQ(Pages(), (QStringList{W("copy/pump.c"), W("copy/util.h")}));
+    EXPECT_NE(Pages().first(), mainFile);
+}
+
+// File > New asks for the new file's name in the open project's folder.
+TEST_F(ProjectMainTest, NewStartsInTheProjectsFolder)
+{
+    const QString mainFile = File("proj/pump.c");
+    Tfkivmain &main = Main();
+    main.doopenfile(File("elsewhere/note.txt", "note\n"), 'T');
+    main.CloseAll();
+    main.doopenfile(mainFile, 'R');
+    main.SetDialogFolder(W("elsewhere/"));
+    m_prompt.ClearAsked();
+    m_prompt.Queue(QString());
+    Action("ActionFileNew")->trigger();
+    ASSERT_EQ(m_prompt.Asked().size(), 1u);
+    EXPECT_EQ(m_prompt.Asked()[0].type, TScriptedPrompt::Question::SaveFile);
+    EXPECT_EQ(m_prompt.Asked()[0].text, W("proj/"));
 }
 
 TEST_F(ProjectMainTest, CloseAllRecordsTheProjectsOpenFiles)
@@ -416,4 +461,35 @@ TEST_F(ProjectMainTest, ProjectIncludeDirsWithoutAProjectFileCreatesOne)
     // The documents were closed and the main file opened as the project.
     EXPECT_EQ(Pages(), QStringList{mainFile});
     EXPECT_EQ(main.CurrentProject().ProjectFile(), W("blink.pjt"));
+}
+
+// Manual Create starts with the open project's device.
+TEST_F(ProjectMainTest, ManualCreatePreselectsTheProjectsDevice)
+{
+    TDevicesDatWriter writer;
+    ASSERT_TRUE(writer.SetFuseNames({"WDT"}));
+    const std::tuple<const char *, int, quint16> devices[] = {
+        {"PIC16C74", 1, 0x6C74}, {"PIC16F877A", 1, 0x877A}, {"PIC18F452", 3, 0x452F}};
+    for (const auto &[name, kind, id] : devices) {
+        DeviceRecord record;
+        record.setName(name);
+        record.setKind(uint8_t(kind));
+        record.setId(id);
+        writer.AddRecord(record);
+    }
+    ASSERT_TRUE(QDir().mkpath(m_tmp.filePath("inst/utils")));
+    ASSERT_TRUE(writer.Save(m_tmp.filePath("inst/utils/devices.dat")));
+    WriteFile(m_tmp.filePath("inst/dll/QOR.so"), "");
+    const QString mainFile = File("pump.c");
+    ASSERT_TRUE(WriteFile(W("pump.pjt"), "[Target Data]\r\nFileList=pump.c\r\n[PROJECT]\r\nProcessor=0x877A\r\n"));
+    Tfkivmain &main = Main();
+    ASSERT_EQ(main.OpenProject(W("pump.pjt")), 0);
+    QString shown;
+    Tfkivinc::ExecHook() = [&shown](QDialog &d) {
+        if (auto *target = d.findChild<QComboBox *>("target"))
+            shown = target->currentText();
+        return int(QDialog::Rejected);
+    };
+    Action("Action20")->trigger();
+    EXPECT_EQ(shown, "PIC16F877A");
 }

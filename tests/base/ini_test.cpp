@@ -123,3 +123,54 @@ TEST(IniTest, Latin1FileIsReadAsLatin1)
     ASSERT_TRUE(test::WriteFile(path, "[s]\nk=caf\xe9\n"));
     EXPECT_EQ(TIniFile(path).ReadString("s", "k"), QString::fromUtf8("caf\xc3\xa9"));
 }
+
+// A large settings file is read once, not once per key: hundreds of reads at start-up cost one
+// parse. A change by anyone (another program, an edit in place) is seen at the next read.
+TEST(IniTest, AFileIsParsedOnceWhileItIsUnchanged)
+{
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("big.ini");
+    QByteArray text = "[first]\r\nkey=1\r\n";
+    for (int n = 0; n < 20000; ++n)
+        text += "[s" + QByteArray::number(n) + "]\r\nk=" + QByteArray::number(n) + "\r\n";
+    text += "[Last]\r\nKey=last\r\n[first]\r\nkey=duplicate\r\n";
+    ASSERT_TRUE(test::WriteFile(path, text));
+    const TIniFile ini(path);
+    const int before = TIniFile::FileParses();
+    for (int n = 0; n < 500; ++n)
+        EXPECT_EQ(ini.ReadInteger("s" + QString::number(n * 40), "K", -1), n * 40);
+    EXPECT_EQ(ini.ReadString("last", "key"), "last");
+    EXPECT_EQ(ini.ReadString("first", "key"), "1") << "the first section of a name counts";
+    EXPECT_TRUE(ini.SectionExists("S19999"));
+    EXPECT_EQ(ini.ReadSection("LAST"), QStringList{"Key"});
+    EXPECT_EQ(TIniFile::FileParses() - before, 1);
+
+    // Written by another program, same size: seen at once.
+    QByteArray changed = text;
+    changed.replace("Key=last", "Key=next");
+    ASSERT_TRUE(test::WriteFile(path, changed));
+    EXPECT_EQ(ini.ReadString("last", "key"), "next");
+    // Written through this class: no read-back needed, and the value is there.
+    TIniFile writer(path);
+    ASSERT_TRUE(writer.WriteString("last", "key", "mine"));
+    const int afterWrite = TIniFile::FileParses();
+    EXPECT_EQ(ini.ReadString("last", "key"), "mine");
+    EXPECT_EQ(TIniFile::FileParses(), afterWrite);
+}
+
+// A settings file that is not text reads as empty (every key takes its default), and says so.
+TEST(IniTest, ABinaryFileReadsAsEmpty)
+{
+    QTemporaryDir tmp;
+    const QString path = tmp.filePath("kiv.ini");
+    ASSERT_TRUE(test::WriteFile(path, QByteArray("[s]\r\nk=1\r\n\0\x01\x02\xff", 14)));
+    const TIniFile ini(path);
+    EXPECT_FALSE(ini.IsTextFile());
+    EXPECT_EQ(ini.ReadInteger("s", "k", 7), 7);
+    EXPECT_TRUE(ini.ReadSections().isEmpty());
+    EXPECT_TRUE(TIniFile(tmp.filePath("none.ini")).IsTextFile()) << "a missing file is an empty text";
+    TIniFile writer(path);
+    ASSERT_TRUE(writer.WriteInteger("s", "k", 2));
+    EXPECT_TRUE(ini.IsTextFile());
+    EXPECT_EQ(ini.ReadInteger("s", "k", 7), 2);
+}

@@ -155,6 +155,59 @@ TEST_F(ProjectTest, RecordOpenFilesWritesKeysAndAClosingEmptyOne)
     EXPECT_EQ(file.OpenedFiles(), (QStringList{"/w/one.c", "/w/two.h"}));
 }
 
+// Files inside the project's folder are recorded relative to it, so a copied project opens its
+// own files; files elsewhere keep their full paths.
+TEST_F(ProjectTest, OpenFilesInsideTheProjectFolderAreRecordedRelativeToIt)
+{
+    const QString pjt = Path("p.pjt");
+    ASSERT_TRUE(WriteFile(pjt, "[Target Data]\r\nFileList=p.c\r\n"));
+    TProjectFile file(pjt);
+    ASSERT_TRUE(file.RecordOpenFiles({Folder() + "p.c", Folder() + "src/io.h", "/elsewhere/lib.h",
+                                      Folder() + "../beside.c"}));
+    const TIniFile ini(pjt);
+    EXPECT_EQ(ini.ReadString("Opened Files", "1"), "p.c");
+    EXPECT_EQ(ini.ReadString("Opened Files", "2"), "src/io.h");
+    EXPECT_EQ(ini.ReadString("Opened Files", "3"), "/elsewhere/lib.h");
+    EXPECT_EQ(ini.ReadString("Opened Files", "4"), Folder() + "../beside.c");
+
+    // The folder copied elsewhere: the copy's files, not the original's.
+    QTemporaryDir other;
+    const QString copy = other.path() + "/p.pjt";
+    ASSERT_TRUE(QFile::copy(pjt, copy));
+    EXPECT_EQ(TProjectFile(copy).OpenedFiles().mid(0, 2),
+              (QStringList{other.path() + "/p.c", other.path() + "/src/io.h"}));
+}
+
+// What keeps a file from being opened as a project is said with the file's name.
+TEST_F(ProjectTest, AProjectThatCannotBeOpenedSaysWhy)
+{
+    QDir().mkpath(Path("folder.pjt"));
+    QDir().mkpath(Path("main.c"));
+    ASSERT_TRUE(WriteFile(Path("garbage.pjt"), QByteArray("\x00\x01\x02[Target Data]\x7f\x00\x10", 17)));
+    ASSERT_TRUE(WriteFile(Path("empty.pjt"), "[Target Data]\r\nFileList=\r\n"));
+    ASSERT_TRUE(WriteFile(Path("nomain.pjt"), "[Target Data]\r\nFileList=gone.c\r\n"));
+    ASSERT_TRUE(WriteFile(Path("dirmain.pjt"), "[Target Data]\r\nFileList=main.c\r\n"));
+    ASSERT_TRUE(WriteFile(Path("good.c"), "void main() {}\r\n"));
+    ASSERT_TRUE(WriteFile(Path("good.pjt"), "[Target Data]\r\nFileList=good.c\r\n"));
+    const struct {
+        const char *file;
+        QString problem;
+    } cases[] = {
+        {"missing.pjt", "The project file " + Path("missing.pjt") + " does not exist."},
+        {"folder.pjt", Path("folder.pjt") + " is a folder, not a project file."},
+        {"garbage.pjt", Path("garbage.pjt") + " is not a project file: it holds binary data, not text."},
+        {"empty.pjt", "The project file " + Path("empty.pjt")
+                          + " names no main file: its [Target Data] FileList is empty."},
+        {"nomain.pjt", "The main file " + Folder() + "gone.c of the project " + Path("nomain.pjt")
+                           + " does not exist."},
+        {"dirmain.pjt", "The main file " + Folder() + "main.c of the project " + Path("dirmain.pjt")
+                            + " is a folder, not a file."},
+        {"good.pjt", QString()},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ProjectOpenProblem(Path(c.file)), c.problem) << c.file;
+}
+
 TEST_F(ProjectTest, RecordOpenFilesNeedsAProjectFileAndAPage)
 {
     TProjectFile missing(Path("none.pjt"));

@@ -298,5 +298,44 @@ TEST_F(StatusWindow, ACompileThroughTheWindow)
     EXPECT_EQ(window.findChild<QProgressBar *>("rombar")->value(), 55);
 }
 
+TEST_F(StatusWindow, ACompileThatNeverEndsKeepsTheInterfaceGoingAndStopsOnStop)
+{
+    Install({"QOR"});
+    // The compiler reports on its own thread and waits for STOP_COMPILE (10 s at most).
+    Script({"thread", "hang", "err *** Error 20 \"main.c\" Line 1: The compile was stopped"});
+    Tfkivcomp window(model, ini);
+    TCompilerLibrary library(dllDir);
+    TCompileArguments args;
+    args.mainFile = base + ".c";
+    TCompileResult result;
+    int ticks = 0;
+    bool runningWhenAsked = false;
+    bool stopEnabled = false;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    // While the compile runs, timers fire and the Stop button is there to press.
+    QTimer::singleShot(300, &window, [&] {
+        runningWhenAsked = model.Running();
+        auto *stop = window.findChild<QPushButton *>("stopbutton");
+        ASSERT_NE(stop, nullptr);
+        stopEnabled = stop->isEnabled() && window.isVisible();
+        QTest::mouseClick(stop, Qt::LeftButton);
+    });
+    EXPECT_EQ(model.Compile(window, library, "QOR", true, args, 0, base + ".err", result),
+              crStopped);
+    EXPECT_TRUE(runningWhenAsked);
+    EXPECT_TRUE(stopEnabled);
+    EXPECT_GT(ticks, 5) << "the interface did not run while the compiler worked";
+    const QString calls = QString::fromUtf8(ReadFile(base + ".calls"));
+    EXPECT_TRUE(calls.contains("mainthread=no")) << calls.toStdString();
+    EXPECT_TRUE(calls.contains("hang=stopped")) << calls.toStdString();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.findChild<QLabel *>("line2")->text(), "The compile was stopped.");
+    EXPECT_FALSE(window.findChild<QPushButton *>("stopbutton")->isEnabled());
+    // The status reports of the compiler's thread reached the window's lines.
+    EXPECT_FALSE(model.Running());
+}
+
 }  // namespace
 }  // namespace kiv::test

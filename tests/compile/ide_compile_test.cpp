@@ -15,12 +15,22 @@
 #include "uErrorList_model.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QTableWidget>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QPushButton>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "uErrorList.h"
+#include "uOutputForm.h"
 
 #include <gtest/gtest.h>
 
@@ -226,6 +236,152 @@ TEST_F(IdeCompile, GlobalDefinesReachTheAssemblerWhileEnabled)
     Compile();
     EXPECT_EQ(Main().ErrorList().Selected(), -1) << Main().ErrorList().Lines().join('\n').toStdString();
     EXPECT_EQ(MissingOutputs(), QStringList());
+}
+
+// 200 errors under the default "Standard" error file: the list shows the first and its last
+// line says how many more there are and which options list them; with those options every
+// message reaches the list.
+TEST_F(IdeCompile, AListOfOneErrorSaysHowManyMoreThereAreAndHowToSeeThem)
+{
+    QByteArray source = "        list p=16f877a\n";
+    for (int n = 0; n < 200; ++n)
+        source += "        bogus " + QByteArray::number(n) + "\n";
+    source += "        end\n";
+    WriteFile(project + "blink.asm", source);
+    ASSERT_GE(Main().OpenProject(project + "blink.pjt"), 0);
+    Compile();
+    const QStringList &lines = Main().ErrorList().Lines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines.first().startsWith("*** Error"));
+    EXPECT_TRUE(lines.last().startsWith("200 Errors, 0 Warnings; 199 more errors are not listed"))
+        << lines.last().toStdString();
+    EXPECT_TRUE(lines.last().contains("\"Multi-Lines\" with \"Show All errors\""));
+
+    Main().CompileParts()->Options.errorFormat = 2;
+    Main().CompileParts()->Options.allErrors = true;
+    Compile();
+    int errors = 0;
+    for (const QString &line : Main().ErrorList().Lines())
+        errors += line.startsWith("*** Error");
+    EXPECT_EQ(errors, 200);
+}
+
+// A compile that ends with messages brings the Output window back after Escape closed it.
+TEST_F(IdeCompile, ErrorsBringTheOutputWindowBackAfterEscapeClosedIt)
+{
+    WriteFile(project + "blink.asm", "        list p=16f877a\n        bogus 1\n        end\n");
+    Main().FormShow();
+    ASSERT_GE(Main().OpenProject(project + "blink.pjt"), 0);
+    Main().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Main()));
+    TOutputForm *output = Main().OutputForm();
+    ASSERT_NE(output, nullptr);
+    output->ShowTab(TOutputForm::otCompiler);
+    ASSERT_TRUE(output->isVisible());
+    TKivNotebook *pages = Main().Notebook();
+    QTest::keyClick(pages->Editor(pages->CurrentPage()), Qt::Key_Escape);
+    ASSERT_FALSE(output->isVisible());
+    Compile();
+    EXPECT_TRUE(output->isVisible());
+    EXPECT_EQ(output->Tab(), int(TOutputForm::otCompiler));
+    // The error's editor keeps the keyboard.
+    TKivNotebook *notebook = Main().Notebook();
+    EXPECT_EQ(QApplication::focusWidget(), notebook->Editor(notebook->CurrentPage()));
+}
+
+// A project folder that cannot be written is said to be so, with the reason, before anything
+// is compiled.
+TEST_F(IdeCompile, AFolderThatCannotBeWrittenIsReportedBeforeTheCompile)
+{
+    ASSERT_GE(Main().OpenProject(project + "blink.pjt"), 0);
+    // Immutable for root (the tester's "Operation not permitted"), read-only for anyone else.
+    const bool immutable = QProcess::execute("chattr", {"+i", project}) == 0;
+    if (!immutable)
+        QFile::setPermissions(project, QFile::ReadOwner | QFile::ExeOwner);
+    auto restore = qScopeGuard([&] {
+        if (immutable)
+            QProcess::execute("chattr", {"-i", project});
+        QFile::setPermissions(project, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+    if (FolderWriteProblem(project).isEmpty())
+        GTEST_SKIP() << "this user can write every folder (no chattr): nothing to report";
+    prompt.ClearAsked();
+    Compile();
+    ASSERT_EQ(prompt.Messages().size(), 1) << prompt.Messages().join('\n').toStdString();
+    const QString message = prompt.Messages().first();
+    EXPECT_TRUE(message.startsWith("The project folder " + QDir(project).absolutePath()
+                                   + " cannot be written ("))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(immutable ? "Operation not permitted" : "Permission denied"))
+        << message.toStdString();
+    EXPECT_FALSE(message.contains(".err"));
+    EXPECT_TRUE(Main().CompileParts()->Controller->LastCompileFailed());
+}
+
+// The compile runs beside the interface: a compile that never ends leaves the window working,
+// and the status window's Stop button ends it.
+TEST_F(IdeCompile, F9OnACompileThatNeverEndsKeepsTheWindowWorkingAndStopEndsIt)
+{
+    // The script-replaying edition in place of the real one: it reports every 20 ms and runs
+    // until it is told to stop (10 s at most).
+    QFile::remove(root + "dll/QOR.so");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KIV_TEST_COMPILER), root + "dll/QOR.so"));
+    const QString main = project + "main.c";
+    WriteFile(main, "void main() {}\n");
+    WriteFile(project + "main.script", "hang\nerr *** Error 20 \"" + main.toUtf8()
+                                           + "\" Line 1: The compile was stopped\n");
+    ASSERT_GE(Main().doopenfile(main, 'R'), 0);
+    Main().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Main()));
+    TOvcTextFileEditorSyntax *editor = Main().Notebook()->Editor(0);
+    ASSERT_NE(editor, nullptr);
+    editor->setFocus();
+
+    bool running = false;
+    bool stopEnabled = false;
+    QTimer::singleShot(300, &Main(), [&] {
+        running = Main().CompileRunning();
+        // Typing still reaches the editor while the compiler works.
+        QTest::keyClicks(editor, "abc");
+        auto *stop = Main().CompileParts()->StatusWindow->findChild<QPushButton *>("stopbutton");
+        ASSERT_NE(stop, nullptr);
+        stopEnabled = stop->isEnabled();
+        QTest::mouseClick(stop, Qt::LeftButton);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(editor, Qt::Key_F9);
+    EXPECT_TRUE(running);
+    EXPECT_TRUE(stopEnabled);
+    EXPECT_TRUE(editor->text().contains("abc")) << editor->text().toStdString();
+    EXPECT_LT(clock.elapsed(), 8000) << "the compile was not stopped";
+    EXPECT_TRUE(QString::fromUtf8(ReadFile(project + "main.calls")).contains("hang=stopped"));
+    EXPECT_FALSE(Main().CompileRunning());
+    EXPECT_TRUE(Main().CompileParts()->Controller->LastCompileStopped());
+    EXPECT_EQ(Main().StatusPanel(2)->text(), "The compile was stopped.");
+    EXPECT_TRUE(Main().findChild<QAction *>("ActionCompile")->isEnabled());
+    EXPECT_TRUE(Main().ErrorList().Line(0).contains("The compile was stopped"));
+}
+
+TEST_F(IdeCompile, ClosingTheWindowDuringACompileStopsItAndClosesAfterwards)
+{
+    QFile::remove(root + "dll/QOR.so");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(KIV_TEST_COMPILER), root + "dll/QOR.so"));
+    const QString main = project + "main.c";
+    WriteFile(main, "void main() {}\n");
+    WriteFile(project + "main.script", "hang\nerr No Errors\n");
+    ASSERT_GE(Main().doopenfile(main, 'R'), 0);
+    bool stillOpen = false;
+    QTimer::singleShot(200, &Main(), [&] {
+        Main().close();
+        stillOpen = Main().isVisible();
+    });
+    Compile();
+    EXPECT_TRUE(stillOpen) << "the window closed under a running compile";
+    EXPECT_TRUE(QString::fromUtf8(ReadFile(project + "main.calls")).contains("hang=stopped"));
+    for (int i = 0; i < 50 && Main().isVisible(); ++i)
+        QTest::qWait(100);
+    EXPECT_FALSE(Main().isVisible());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include "kivcomp_model.h"
 #include "kivprompt.h"
 
+#include <thread>
+
 namespace kiv::test {
 namespace {
 
@@ -119,6 +121,26 @@ TEST_F(CompileStatusRun, CleanCompileShowsTheCallbackLinesAndTheOutputFiles)
     EXPECT_FALSE(model.ErrorPanelVisible);
     EXPECT_EQ(view.calls, QStringList({"ShowBusy", "ProcessEvents", "ProcessEvents",
                                        "ProcessEvents", "EndBusy"}));
+}
+
+TEST_F(CompileStatusRun, TheCompilerRunsOffTheCallingThreadAndItsReportsArriveOnIt)
+{
+    Install({"QOR"});
+    Script({"thread", "cb 0 171", "cb 0 80 main.hex", "cb 0 21 done", "err No Errors"});
+    TKivCompModel model;
+    TRecordingView view;
+    const std::thread::id caller = std::this_thread::get_id();
+    bool everyCallOnTheCaller = true;
+    view.onProcessEvents = [&] { everyCallOnTheCaller &= std::this_thread::get_id() == caller; };
+    TCompilerLibrary library(dllDir);
+    TCompileResult result;
+    EXPECT_EQ(model.Compile(view, library, "QOR", true, Args(), 0, base + ".err", result),
+              crCompiled);
+    EXPECT_TRUE(QString::fromUtf8(ReadFile(base + ".calls")).contains("mainthread=no"));
+    EXPECT_TRUE(everyCallOnTheCaller);
+    EXPECT_EQ(model.Line(2), "Lines: 21");
+    EXPECT_EQ(model.Line(7), "done");
+    EXPECT_EQ(view.calls, QStringList({"ShowBusy", "ProcessEvents", "ProcessEvents", "EndBusy"}));
 }
 
 TEST_F(CompileStatusRun, LineTwoSaysCompleteWhenTheCompilerLeftItEmpty)

@@ -12,10 +12,19 @@
 //   line N / start N / end N / processor HEX / last N   out arguments 16-19 and 21
 //   fillmessage            fill argument 14 to its last byte without a NUL
 //   output EXT             create base + "." + EXT with one line naming this edition
+//   hang                   run until STOP_COMPILE is called, calling the status call-back every
+//                          20 ms (code 21, the time waited); gives up after 10 seconds and
+//                          records "hang=gave up" in the calls file, "hang=stopped" otherwise
+//   thread                 record whether COMPILE runs on the process's first thread
 
 #include "compiler_abi.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +35,8 @@
 #include <vector>
 
 namespace {
+
+std::atomic<bool> g_stop{false};
 
 std::string EditionCode()
 {
@@ -57,6 +68,11 @@ void Copy(char *buffer, const std::string &text)
 
 }  // namespace
 
+extern "C" __attribute__((visibility("default"))) void STOP_COMPILE()
+{
+    g_stop = true;
+}
+
 extern "C" __attribute__((visibility("default"))) void GET_VERSION32(char *buffer)
 {
     const std::string text = buffer[1] == kiv::kVersionBufferMark ? "T1.0 " + EditionCode()
@@ -74,6 +90,7 @@ extern "C" __attribute__((visibility("default"))) std::int32_t COMPILE(
     std::uint16_t *errorEnd, std::uint16_t *processorId, TCompileStatusCallback status,
     std::int16_t *lastMessage)
 {
+    g_stop = false;
     const std::string code = EditionCode();
     const std::string base = BaseOf(mainFile);
     {
@@ -143,6 +160,26 @@ extern "C" __attribute__((visibility("default"))) std::int32_t COMPILE(
             *lastMessage = std::int16_t(std::atoi(rest.c_str()));
         } else if (verb == "fillmessage") {
             std::memset(errorMessage, 'M', kiv::kCompileStringSize);
+        } else if (verb == "hang") {
+            using namespace std::chrono;
+            const auto start = steady_clock::now();
+            bool stopped = false;
+            while (steady_clock::now() - start < seconds(10)) {
+                if (g_stop) {
+                    stopped = true;
+                    break;
+                }
+                if (status) {
+                    const auto waited = duration_cast<milliseconds>(steady_clock::now() - start).count();
+                    status(0, ("waited " + std::to_string(waited) + " ms").c_str(), 21);
+                }
+                std::this_thread::sleep_for(milliseconds(20));
+            }
+            std::ofstream(base + ".calls", std::ios::app) << "hang=" << (stopped ? "stopped" : "gave up")
+                                                          << "\n";
+        } else if (verb == "thread") {
+            std::ofstream(base + ".calls", std::ios::app)
+                << "mainthread=" << (getpid() == static_cast<pid_t>(gettid()) ? "yes" : "no") << "\n";
         } else if (verb == "output") {
             std::ofstream(base + "." + rest) << "written by " << code << '\n';
         }

@@ -89,6 +89,11 @@ TEST_F(VerbCompile, AMissingProjectOrMainFileIsReported)
     EXPECT_EQ(Run({base + ".pjt"}, &out), 1);
     EXPECT_TRUE(out.contains("main file")) << out.toStdString();
     EXPECT_EQ(Run({}, &out), 2);
+
+    // An empty FileList names no main file: said so, not "the main file  does not exist".
+    WriteFile(base + ".pjt", "[Target Data]\r\nFileList=\r\n");
+    EXPECT_EQ(Run({base + ".pjt"}, &out), 1);
+    EXPECT_TRUE(out.contains("The project file " + base + ".pjt names no main file")) << out.toStdString();
 }
 
 }  // namespace

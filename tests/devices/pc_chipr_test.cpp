@@ -617,3 +617,49 @@ TEST_F(DeviceFileTest, EveryFittingTableReadsBackWhole)
         EXPECT_TRUE(FindDevice("PIC16F84A", r)) << pad;
     }
 }
+
+// A damaged devices.dat is told apart from a sound one, however little it lists.
+TEST_F(DeviceFileTest, DamageIsReportedApartFromAnEmptyList)
+{
+    const QByteArray sound = SmallFile().Bytes();
+    TDevicesDatWriter empty;
+    ASSERT_TRUE(empty.SetFuseNames({"HS"}));
+    QByteArray headerGone = sound;
+    headerGone[0] = 'X';
+    QByteArray longName = sound;
+    longName[2 * kDeviceBlockSize + devrec::name] = char(255);
+    QByteArray controlName = sound;
+    controlName[2 * kDeviceBlockSize + devrec::name + 3] = '\x07';
+    QByteArray random(6000, '\0');
+    for (int i = 0; i < random.size(); ++i)
+        random[i] = char((i * 7919 + 13) % 251);
+    const struct {
+        const char *name;
+        QByteArray bytes;
+        QString problem;   // empty: sound; otherwise the start of the first problem
+    } cases[] = {
+        {"sound", sound, QString()},
+        {"sound and empty", empty.Bytes(), QString()},
+        {"no file", QByteArray(), "does not exist"},
+        {"shorter than its header", sound.left(1500), "is too short for a device database: 1500 bytes"},
+        {"header damaged", headerGone, "has a damaged header: it does not begin with \"@3\""},
+        {"cut short", sound.left(sound.size() - 100), "is cut short"},
+        {"a name length of 255", longName, "the record at block 2 has a name length of 255"},
+        {"control characters", controlName, "the record at block 2 has control characters in its name"},
+        {"random bytes", random, "has a damaged header"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(m_path);
+        if (QByteArray(c.name) != "no file")
+            WriteBytes(c.bytes);
+        const QStringList problems = DeviceFileProblems(m_path);
+        if (c.problem.isEmpty()) {
+            EXPECT_TRUE(problems.isEmpty()) << problems.join('\n').toStdString();
+            continue;
+        }
+        ASSERT_FALSE(problems.isEmpty());
+        EXPECT_TRUE(problems.first().startsWith(m_path)) << problems.first().toStdString();
+        EXPECT_TRUE(problems.first().contains(c.problem)) << problems.first().toStdString();
+    }
+}

@@ -60,6 +60,7 @@ TEditionLibrary::TEditionLibrary(const std::string &code)
     }
     m_compile = reinterpret_cast<TCompileFunc>(dlsym(m_handle, kCompileExportName));
     m_version = reinterpret_cast<TGetVersion32Func>(dlsym(m_handle, kGetVersionExportName));
+    m_stop = reinterpret_cast<TStopCompileFunc>(dlsym(m_handle, kStopCompileExportName));
     if (!m_compile || !m_version)
         m_error = "the library lacks COMPILE or GET_VERSION32";
 }

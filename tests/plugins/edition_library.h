@@ -61,6 +61,8 @@ public:
     /// Calls COMPILE with a raw 256-byte include-list buffer (to pass one without a NUL).
     TCompileOutcome CompileWithIncludeBuffer(const TCompileArgs &args, const char *includeBuffer) const;
     TGetVersion32Func Version() const { return m_version; }
+    /// STOP_COMPILE, or nullptr when the library lacks it.
+    TStopCompileFunc Stop() const { return m_stop; }
 
     /// Path of the library file for `code`.
     static std::string LibraryPath(const std::string &code);
@@ -69,6 +71,7 @@ private:
     void *m_handle = nullptr;
     TCompileFunc m_compile = nullptr;
     TGetVersion32Func m_version = nullptr;
+    TStopCompileFunc m_stop = nullptr;
     std::string m_error;
 };
 

@@ -14,9 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 using namespace kiv;
@@ -387,17 +389,25 @@ TEST_F(EditionLibraryTest, ErrorFormatChoosesTheLines)
     // Two errors (lines 6, 7) and one warning (line 5: the value is cut to 8 bits).
     const std::string source = std::string(kBadSource).replace(std::string(kBadSource).find("0x10"), 4, "0x1234");
     Write("fmt.asm", QByteArray::fromStdString(source));
+    const std::string both = "2 Errors, 1 Warnings; 1 more error and 1 warning are not listed: choose "
+                             "\"Multi-Lines\" with \"Show All errors\" and \"Show Warnings\" in Options/File "
+                             "Formats to list them all";
     const struct {
         std::uint32_t format;
         int errors;
         int warnings;
         bool columns;
+        std::string summary;   // the last line says what is left out and how to list it
     } cases[] = {
-        {efOriginal, 1, 0, false},
-        {efStandard, 1, 0, true},
-        {efAllErrors, 2, 0, true},
-        {efWarnings, 1, 1, true},
-        {efAllErrors | efWarnings, 2, 1, true},
+        {efOriginal, 1, 0, false, both},
+        {efStandard, 1, 0, true, both},
+        {efAllErrors, 2, 0, true,
+         "2 Errors, 1 Warnings; 1 warning is not listed: choose \"Multi-Lines\" with \"Show Warnings\" in "
+         "Options/File Formats to list it"},
+        {efWarnings, 1, 1, true,
+         "2 Errors, 1 Warnings; 1 more error is not listed: choose \"Multi-Lines\" with \"Show All "
+         "errors\" in Options/File Formats to list it"},
+        {efAllErrors | efWarnings, 2, 1, true, "2 Errors, 1 Warnings"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE("format " + std::to_string(c.format));
@@ -420,7 +430,7 @@ TEST_F(EditionLibraryTest, ErrorFormatChoosesTheLines)
         EXPECT_EQ(columns, c.columns);
         ASSERT_FALSE(err.empty());
         EXPECT_TRUE(err[0].starts_with("*** Error ")) << "errors come first";
-        EXPECT_EQ(err.back(), "2 Errors, 1 Warnings");
+        EXPECT_EQ(err.back(), c.summary);
     }
 }
 
@@ -768,3 +778,78 @@ TEST_F(EditionLibraryTest, HexNamesItsDeviceForTheDebugger)
 }
 
 }  // namespace
+
+// An include file that includes itself keeps gpasm running for ever: the tool's time limit
+// ends it with an error that says why, and a stop from another thread ends it at once.
+TEST_F(EditionLibraryTest, ASelfIncludingSourceIsEndedAtTheTimeLimitOrByStop)
+{
+    TEditionLibrary qor("QOR");
+    ASSERT_TRUE(qor.IsLoaded()) << qor.LoadError();
+    ASSERT_NE(qor.Stop(), nullptr) << "the edition exports STOP_COMPILE";
+    Write("self.asm", "        list p=16f877a\n#include \"self.asm\"\n        end\n");
+    TCompileArgs args;
+    args.mainFile = Path("self.asm").toStdString();
+
+    qputenv("KIV_TOOL_TIME_LIMIT", "1");
+    auto start = std::chrono::steady_clock::now();
+    TCompileOutcome out = qor.Compile(args);
+    qunsetenv("KIV_TOOL_TIME_LIMIT");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    std::vector<std::string> err = ErrorLines("self");
+    ASSERT_FALSE(err.empty());
+    EXPECT_TRUE(err[0].starts_with("*** Error 5 ")) << err[0];
+    EXPECT_NE(err[0].find("did not finish within 1 seconds"), std::string::npos) << err[0];
+    EXPECT_NE(err[0].find("includes itself"), std::string::npos) << err[0];
+    EXPECT_NE(out.result, 0);
+
+    // STOP_COMPILE while gpasm runs (the default limit would take two minutes).
+    std::thread stopper([&qor] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        qor.Stop()();
+    });
+    start = std::chrono::steady_clock::now();
+    out = qor.Compile(args);
+    stopper.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    err = ErrorLines("self");
+    ASSERT_FALSE(err.empty());
+    EXPECT_EQ(err[0].substr(0, 14), "*** Error 20 \"") << err[0];
+    EXPECT_NE(err[0].find("The compile was stopped"), std::string::npos) << err[0];
+    EXPECT_FALSE(Exists("self.hex"));
+
+    // A stop asked for before a compile does not reach the next one.
+    qor.Stop()();
+    Write("ok.asm", kCleanSource);
+    args.mainFile = Path("ok.asm").toStdString();
+    out = qor.Compile(args);
+    EXPECT_EQ(out.result, 0) << out.errorMessage;
+}
+
+// Thousands of errors (include files that include each other) are cut at a sane number, and
+// the error file says so.
+TEST_F(EditionLibraryTest, TooManyErrorsEndTheAssemblerAndAreSaidToBeCut)
+{
+    TEditionLibrary qor("QOR");
+    ASSERT_TRUE(qor.IsLoaded()) << qor.LoadError();
+    QByteArray source = "        list p=16f877a\n";
+    for (int n = 0; n < 700; ++n)
+        source += "        frobnicate " + QByteArray::number(n) + "\n";
+    source += "        end\n";
+    Write("many.asm", source);
+    TCompileArgs args;
+    args.mainFile = Path("many.asm").toStdString();
+    args.errorFormat = efAllErrors;
+    const TCompileOutcome out = qor.Compile(args);
+    EXPECT_NE(out.result, 0);
+    const std::vector<std::string> err = ErrorLines("many");
+    int unknown = 0;
+    int cut = 0;
+    for (const std::string &line : err) {
+        unknown += line.starts_with("*** Error 10 ");
+        cut += line.starts_with("*** Error 18 ") && line.find("Too many errors") != std::string::npos;
+    }
+    EXPECT_EQ(unknown, 500);
+    EXPECT_EQ(cut, 1);
+    ASSERT_FALSE(err.empty());
+    EXPECT_TRUE(err.back().starts_with("501 Errors")) << err.back();
+}

@@ -6,9 +6,21 @@
 #include "gputils_reports.h"
 #include "source_text.h"
 #include "tool_runner.h"
+#include "compiler_abi.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+#include <sys/types.h>
+
+using namespace kiv;
 using namespace kiv::compiler;
 
 namespace {
@@ -286,7 +298,118 @@ TEST(EditionToolRunner, OutputExitCodesAndFailures)
 
     run = RunTool({"sleep", "30"}, "/", 100);
     EXPECT_FALSE(run.finished);
+    EXPECT_TRUE(run.timedOut);
     EXPECT_NE(run.failure.find("did not finish"), std::string::npos);
+}
+
+// True once process `pid` has ended (gone, or a zombie nobody reaped yet).
+bool Ended(pid_t pid)
+{
+    for (int wait = 0; wait < 100; ++wait) {
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        if (!std::getline(stat, line))
+            return true;
+        const std::size_t close = line.rfind(')');
+        if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z')
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+pid_t ReadPid(const std::string &path)
+{
+    std::ifstream in(path);
+    long pid = 0;
+    in >> pid;
+    return static_cast<pid_t>(pid);
+}
+
+// Ending a tool (time limit or stop) ends what it started as well; the stop comes from another
+// thread, as STOP_COMPILE does.
+TEST(EditionToolRunner, TimeLimitAndStopEndTheToolAndItsChildren)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string pidFile = dir.path().toStdString() + "/child.pid";
+    const std::vector<std::string> argv = {"sh", "-c", "sleep 30 & echo $! > '" + pidFile + "'; wait"};
+
+    auto start = std::chrono::steady_clock::now();
+    TToolResult run = RunTool(argv, "/", 500);
+    EXPECT_TRUE(run.timedOut);
+    EXPECT_FALSE(run.finished);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    pid_t child = ReadPid(pidFile);
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(Ended(child)) << "the tool's own child outlived it";
+
+    std::remove(pidFile.c_str());
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        RequestToolStop();
+    });
+    start = std::chrono::steady_clock::now();
+    run = RunTool(argv, "/", 60000);
+    stopper.join();
+    EXPECT_TRUE(run.stopped);
+    EXPECT_FALSE(run.finished);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    child = ReadPid(pidFile);
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(Ended(child));
+    // Until the stop is cleared no tool starts.
+    run = RunTool({"true"}, "/");
+    EXPECT_TRUE(run.stopped);
+    EXPECT_FALSE(run.started);
+    ClearToolStop();
+    run = RunTool({"true"}, "/");
+    EXPECT_TRUE(run.finished);
+}
+
+TEST(EditionToolRunner, OutputThatSaysEnoughEndsTheTool)
+{
+    TToolLimits limits;
+    limits.timeoutMs = 60000;
+    limits.enough = [](const std::string &output) { return output.size() > 10000; };
+    const auto start = std::chrono::steady_clock::now();
+    const TToolResult run = RunTool({"yes", "Error[101] again"}, "/", limits);
+    EXPECT_TRUE(run.cutShort);
+    EXPECT_FALSE(run.finished);
+    EXPECT_GT(run.output.size(), 10000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(EditionToolRunner, TheTimeLimitComesFromTheEnvironment)
+{
+    const struct {
+        const char *value;   // nullptr: unset
+        int ms;
+    } cases[] = {{nullptr, 120000}, {"3", 3000}, {"0", 120000}, {"x", 120000}, {"99999999", 120000}};
+    for (const auto &c : cases) {
+        if (c.value)
+            qputenv("KIV_TOOL_TIME_LIMIT", c.value);
+        else
+            qunsetenv("KIV_TOOL_TIME_LIMIT");
+        EXPECT_EQ(ToolTimeLimitMs(), c.ms) << (c.value ? c.value : "unset");
+    }
+    qunsetenv("KIV_TOOL_TIME_LIMIT");
+}
+
+TEST(EditionErrorFile, TheSummarySaysWhatIsNotListedAndHowToListIt)
+{
+    std::vector<TBuildMessage> messages;
+    for (int n = 1; n <= 200; ++n)
+        messages.push_back({TSeverity::Error, mnUnknownOpcode, {"/p/a.asm", n, 0, 0}, "Unknown opcode"});
+    const std::string standard = ErrorFileText(messages, TErrorFileFormat::FromArgument(efStandard));
+    EXPECT_NE(standard.find("200 Errors, 0 Warnings; 199 more errors are not listed: choose "
+                            "\"Multi-Lines\" with \"Show All errors\" in Options/File Formats to list "
+                            "them all\r\n"),
+              std::string::npos)
+        << standard;
+    const std::string all = ErrorFileText(messages, TErrorFileFormat::FromArgument(efAllErrors));
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 201);
+    EXPECT_TRUE(all.ends_with("200 Errors, 0 Warnings\r\n"));
 }
 
 }  // namespace

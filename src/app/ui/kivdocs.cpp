@@ -59,6 +59,17 @@ QFont PlainFont(const QString &family, int pointSize)
     return font;
 }
 
+// Why a file the user named cannot be opened at all, or an empty text.
+QString OpenProblem(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("The file ") + path + QStringLiteral(" does not exist.");
+    if (info.isDir())
+        return path + QStringLiteral(" is a folder, not a file.");
+    return {};
+}
+
 // The colours of the "Default" preset, used while no editor properties are applied.
 const QColor kDefaultText(0, 0, 0);
 const QColor kDefaultBackground(255, 255, 255);
@@ -78,7 +89,14 @@ void Tfkivmain::CreateDocuments()
         for (const QString &path : paths)
             OpenByExtension(path, false);
     });
-    ReopenFile = [this](const QString &path) { OpenByFilter(path, FilterIndexForPath(path)); };
+    ReopenFile = [this](const QString &path) {
+        const QString problem = OpenProblem(path);
+        if (!problem.isEmpty()) {
+            ShowError(problem);
+            return;
+        }
+        OpenByFilter(path, FilterIndexForPath(path));
+    };
     CodDump = [](const QString &cod, const QString &lst, const QString &txt, QString *error) {
         try {
             DumpCodFile(cod, txt, lst);
@@ -482,7 +500,8 @@ void Tfkivmain::NewFile()
 {
     TFileQuestion question;
     question.caption = QStringLiteral("New");
-    question.folder = m_dialogFolder;
+    // A new file usually belongs to the project that is open.
+    question.folder = m_project.IsEmpty() ? m_dialogFolder : m_project.Folder();
     question.filters = QStringList{QStringLiteral("Source files (*.c *.h)")};
     const QString chosen = Prompt().SaveFileName(question);
     if (chosen.isEmpty())
@@ -512,9 +531,16 @@ bool Tfkivmain::doclosefile(int index)
             m_notebook->SetCurrentPage(next);
     }
     TOvcTextFileEditorSyntax *editor = m_notebook->Editor(index);
-    if (editor && editor->Modified() && AskYesNo("Save changes to " + editor->FileName())) {
+    if (editor && editor->Modified()) {
+        const TMsgResult answer =
+            Prompt().Message(mtConfirmation, {}, "Save changes to " + editor->FileName(), mbYesNo);
+        // Escape or the question's close box: nothing is closed and nothing is lost.
+        if (answer == mrCancel) {
+            m_notebook->SetCurrentPage(current);
+            return false;
+        }
         // Text that could not be saved is not thrown away: the page stays open.
-        if (!SavePage(index))
+        if (answer == mrYes && !SavePage(index))
             return false;
     }
     m_notebook->DeletePage(index);
@@ -567,9 +593,23 @@ void Tfkivmain::CheckDiskChanges()
     m_checkingDisk = true;
     for (int i = 0; i < m_notebook->PageCount(); ++i) {
         const QString path = m_notebook->PagePath(i);
-        if (FileAge(path) == m_notebook->Stamp(i))
+        const qint64 age = FileAge(path);
+        if (age == m_notebook->Stamp(i))
             continue;
         TOvcTextFileEditorSyntax *editor = m_notebook->Editor(i);
+        if (age == -1) {
+            // A deleted file cannot be reloaded. Said once per deletion: the page remembers
+            // the file as missing until it is saved or the file comes back.
+            m_notebook->SetStamp(i, -1);
+            if (editor) {
+                // The text now exists only in the editor; closing it must ask first.
+                editor->setModified(true);
+                ShowWarning(DeletedFileMessage(path, true));
+            } else {
+                ShowWarning(DeletedFileMessage(path, false));
+            }
+            continue;
+        }
         if (AskYesNo(DiskChangeQuestion(path, editor && editor->Modified())))
             ReloadPage(i);
         m_notebook->RefreshStamp(i);
@@ -611,10 +651,17 @@ void Tfkivmain::OpenRecalledFile(const QString &path)
 
 void Tfkivmain::OpenCommandLineFile(const QString &path)
 {
-    if (path.toUpper().contains(QLatin1String(".PJT")))
+    if (path.toUpper().contains(QLatin1String(".PJT"))) {
         OpenProjectFile(path);
-    else
-        OpenByExtension(path, false);
+        return;
+    }
+    // The one file the user asked for: an empty window without a word would leave them guessing.
+    const QString problem = OpenProblem(AbsolutePath(path));
+    if (!problem.isEmpty()) {
+        ShowError(problem);
+        return;
+    }
+    OpenByExtension(path, false);
 }
 
 void Tfkivmain::SelectPage(const QString &path)

@@ -2,8 +2,10 @@
 
 #include "kivini.h"
 #include "kivnotebook.h"
+#include "kivprompt.h"
 #include "pc_chipr.h"
 #include "pc_dirs.h"
+#include "screenfit.h"
 #include "uDbgForm.h"
 #include "uDockPageControl.h"
 #include "uDockPanel.h"
@@ -13,6 +15,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
@@ -164,6 +167,11 @@ void Tfkivmain::FormShow()
     m_shown = true;
     BuildToolbars();
     TIniFile ini(SettingsFilePath());
+    // A settings file that is not text is said once and read as empty.
+    if (QFileInfo::exists(ini.FileName()) && !ini.IsTextFile())
+        ShowWarning(QStringLiteral("The settings file ") + ini.FileName()
+                    + QStringLiteral(" is not a text file: its settings are ignored, and it is "
+                                     "replaced when the settings are saved."));
     m_environment.RestoreEnvironment(ini, *this, m_commandLine.CommandLineFile);
     RebuildReopenMenu(m_reopenFiles, m_environment.RecentFiles, ReopenFile);
     RebuildReopenMenu(m_reopenProjects, m_environment.RecentProjects, ReopenProject);
@@ -186,7 +194,11 @@ TWindowGeometry Tfkivmain::WindowGeometry() const
 
 void Tfkivmain::ApplyWindowGeometry(const TWindowGeometry &g)
 {
-    setGeometry(g.left, g.top, qMax(g.width, 100), qMax(g.height, 100));
+    // Stored numbers far outside the screens would open a window nobody can see or reach.
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens << screen->availableGeometry();
+    setGeometry(FitOnScreens(g.left, g.top, g.width, g.height, screens, QSize(100, 100)));
     m_normalGeometry = geometry();
     switch (g.size) {
     case 1: showMinimized(); break;
@@ -216,6 +228,12 @@ void Tfkivmain::closeEvent(QCloseEvent *event)
         event->ignore();
         if (StopDebugSessionThenClose)
             StopDebugSessionThenClose();
+        return;
+    }
+    // The window closes once a running compile has ended; the compile is asked to stop.
+    if (CompileRunning()) {
+        event->ignore();
+        CloseWhenCompileEnds();
         return;
     }
     saveenv();

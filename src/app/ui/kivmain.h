@@ -211,6 +211,10 @@ public:
     bool CompileProject();
     /// The readiness check of "Enable Debugger" (it may ask to recompile).
     bool DebugReadiness();
+    /// A compile is running (the interface keeps going meanwhile).
+    bool CompileRunning() const;
+    /// Asks the running compile to stop and closes the window once it has ended.
+    void CloseWhenCompileEnds();
     /// Options "File Formats": compile options and file associations.
     void ShowFileFormats();
     /// Status bar panel 2 shows a compile error, until the caret next moves.

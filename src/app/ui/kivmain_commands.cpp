@@ -703,6 +703,7 @@ void Tfkivmain::IdleUpdate()
     if (TOvcTextFileEditorSyntax *editor = m_notebook->Editor(current)) {
         state.hasSelection = editor->HasSelection();
         state.readOnly = editor->ReadOnly();
+        state.canUndo = editor->isUndoAvailable();
     } else if (THexViewer *viewer = m_notebook->Viewer(current)) {
         state.hasSelection = viewer->HasSelection();
     }
@@ -721,7 +722,7 @@ void Tfkivmain::IdleUpdate()
             bookmarks->setEnabled(state.hasCurrentPage);
     }
     SetCommandEnabled("ActionEditIndentSelection", on.indentSelection);
-    SetCommandEnabled("ActionEditUndo", on.editorCommands);
+    SetCommandEnabled("ActionEditUndo", on.undo);
     SetCommandEnabled("ActionEditReplace", on.editorCommands);
 
     if (m_toolbars) {
@@ -884,15 +885,18 @@ void Tfkivmain::GotoLineDialog()
     TOvcTextFileEditorSyntax *editor = m_notebook->Editor(current);
     if (!editor)
         return;
+    // The question starts at the caret's line, so Enter alone changes nothing.
     const std::optional<int> answer = Prompt().Number(
-        QStringLiteral("Goto Line"), QStringLiteral("Goto Line:"), 0, 0, INT_MAX);
+        QStringLiteral("Goto Line"), QStringLiteral("Goto Line:"), editor->CaretPos().line, 0,
+        INT_MAX);
+    editor->setFocus();
     if (!answer)
         return;
     const std::optional<int> line = GotoLineTarget(*answer, editor->LineCount(), false);
     if (!line)
         return;
     editor->SetCaretPos(TextPos{*line, 1});
-    editor->setFocus();
+    editor->CenterLine(*line);
 }
 
 void Tfkivmain::StatusGotoLine()
@@ -908,6 +912,7 @@ void Tfkivmain::StatusGotoLine()
         const std::optional<int> line = GotoLineTarget(*answer, editor->LineCount(), true);
         if (line) {
             editor->SetCaretPos(TextPos{*line, 1});
+            editor->CenterLine(*line);
             editor->setFocus();
         }
     } else if (THexViewer *viewer = m_notebook->Viewer(current)) {

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <QToolBar>
 
 namespace kiv {
@@ -81,6 +82,11 @@ void TCompileParts::SetCompileEnabled(bool enabled)
     CompileAction->setEnabled(enabled);
     if (!enabled)
         ClearErrorStatus();
+    // The close asked for during the compile goes ahead now that it has ended.
+    if (enabled && CloseAfterCompile) {
+        CloseAfterCompile = false;
+        QTimer::singleShot(0, &m_main, [this] { m_main.close(); });
+    }
 }
 
 void TCompileParts::SaveAll()
@@ -269,6 +275,22 @@ bool Tfkivmain::CompileProject()
 bool Tfkivmain::DebugReadiness()
 {
     return m_compile->Controller->DebugReadiness();
+}
+
+bool Tfkivmain::CompileRunning() const
+{
+    return m_compile->Controller->Running();
+}
+
+void Tfkivmain::CloseWhenCompileEnds()
+{
+    m_compile->CloseAfterCompile = true;
+    if (m_compile->StatusModel.Stoppable) {
+        m_compile->Controller->StopCompile();
+        return;
+    }
+    ShowInformation(QStringLiteral("A compile is running and this compiler edition cannot stop "
+                                   "it; the window closes when the compile has ended."));
 }
 
 void Tfkivmain::ShowFileFormats()

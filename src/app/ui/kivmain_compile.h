@@ -49,6 +49,9 @@ public:
     QAction *FileFormatsAction = nullptr;
     std::unique_ptr<TCompileController> Controller;
 
+    /// The main window closes once the running compile has ended.
+    bool CloseAfterCompile = false;
+
     /// Selects installed entry `index` in the list and the box.
     void SelectCompiler(int index);
     /// Status bar panel 2 shows a compile error (until the caret next moves).

@@ -47,9 +47,12 @@ int Tfkivmain::OpenProject(const QString &projectFile)
 {
     const QString path = AbsoluteFile(projectFile);
     const TProjectFile file(path);
-    // A project file that is not there opens nothing and leaves the open documents alone.
-    if (!file.Exists())
+    // A project that cannot be opened says why and leaves the open documents alone.
+    const QString problem = ProjectOpenProblem(path);
+    if (!problem.isEmpty()) {
+        ShowError(problem);
         return -1;
+    }
     const QString mainFile = file.MainFile();
     AddRecentProject(path);
     const QString edition = file.Edition();
@@ -183,7 +186,11 @@ void Tfkivmain::EditProjectIncludeDirs()
 
 void Tfkivmain::ManualCreateProject()
 {
-    const QString mainFile = ManualCreate(this, m_project.MainFile(), Environment().IncludeDirs);
+    const TProjectFile project(m_project.ProjectFile());
+    const int processor = project.Exists() ? project.Processor(0) : 0;
+    const QString mainFile =
+        ManualCreate(this, m_project.MainFile(), Environment().IncludeDirs, InstalledDevices(),
+                     processor > 0 && processor <= 0xFFFF ? quint16(processor) : quint16(0));
     if (mainFile.isEmpty() || !CloseAll())
         return;
     doopenfile(mainFile, 'R');

@@ -50,6 +50,18 @@ TDeviceSource InstalledDevices()
         }
         return names;
     };
+    source.NameOf = [](quint16 id) {
+        QString name;
+        ForEachDevice(
+            [&name, id](const DeviceRecord &record) {
+                if (record.id() != id)
+                    return true;
+                name = record.name();
+                return false;
+            },
+            kAllKinds);
+        return name;
+    };
     source.Find = [](const QString &name, int *kind, quint16 *id) {
         DeviceRecord record;
         try {
@@ -117,7 +129,8 @@ Tfkivmnew::Tfkivmnew(QWidget *parent)
 }
 
 void Tfkivmnew::Setup(const QString &mainFile, const QString &includes,
-                      const TDeviceSource &devices, bool picWizard, bool sxWizard)
+                      const TDeviceSource &devices, bool picWizard, bool sxWizard,
+                      quint16 projectProcessor)
 {
     m_devices = devices;
     m_includes = includes;
@@ -132,8 +145,26 @@ void Tfkivmnew::Setup(const QString &mainFile, const QString &includes,
         kinds |= KindBit(4);
     if (m_devices.List)
         m_target->addItems(m_devices.List(kinds));
-    const int preselected = m_target->findText(picWizard ? QStringLiteral("PIC16C74")
-                                                         : QStringLiteral("SX28AC"));
+    int preselected = -1;
+    // The open project's device comes first: a new project is most often for the same part.
+    if (projectProcessor != 0) {
+        QString name;
+        if (m_devices.NameOf) {
+            name = m_devices.NameOf(projectProcessor);
+        } else if (m_devices.Find) {
+            for (int i = 0; i < m_target->count() && name.isEmpty(); ++i) {
+                int kind = -1;
+                quint16 id = 0;
+                if (m_devices.Find(m_target->itemText(i), &kind, &id) && id == projectProcessor)
+                    name = m_target->itemText(i);
+            }
+        }
+        if (!name.isEmpty())
+            preselected = m_target->findText(name);
+    }
+    if (preselected < 0)
+        preselected = m_target->findText(picWizard ? QStringLiteral("PIC16C74")
+                                                   : QStringLiteral("SX28AC"));
     m_target->setCurrentIndex(preselected >= 0 ? preselected : (m_target->count() > 0 ? 0 : -1));
 }
 
@@ -219,11 +250,11 @@ void Tfkivmnew::CreateClick()
 }
 
 QString ManualCreate(QWidget *parent, const QString &mainFile, QString &globalIncludes,
-                     const TDeviceSource &devices)
+                     const TDeviceSource &devices, quint16 projectProcessor)
 {
     Tfkivmnew dialog(parent);
     dialog.Setup(mainFile, globalIncludes, devices, EditionInstalled(QStringLiteral("QOR")),
-                 EditionInstalled(QStringLiteral("MAZ")));
+                 EditionInstalled(QStringLiteral("MAZ")), projectProcessor);
     const auto &hook = Tfkivinc::ExecHook();
     const int result = hook ? hook(dialog) : dialog.exec();
     // The list made the default stays so even when the project is not created in the end.

@@ -15,6 +15,9 @@ struct TDeviceSource {
     std::function<QStringList(quint8 kinds)> List;
     /// Looks a device up by name: its kind and processor id; false when there is no such device.
     std::function<bool(const QString &name, int *kind, quint16 *id)> Find;
+    /// The name of the device whose processor id is `id`, empty when none has it. Unset, the
+    /// listed names are looked up one by one with Find.
+    std::function<QString(quint16 id)> NameOf;
 };
 
 /// The device database the program uses (DeviceFile, UtilsDir + "devices.dat" when none is set).
@@ -32,8 +35,10 @@ public:
     /// `includes` is the new project's include list; `globalIncludes` is the global list that
     /// "Make this list the default for new projects" replaces. `picWizard`/`sxWizard` tell
     /// whether those editions are installed: they choose the device kinds and the preselection.
+    /// `projectProcessor`, when not 0, is the processor id of the open project: its device is
+    /// preselected when it is listed.
     void Setup(const QString &mainFile, const QString &includes, const TDeviceSource &devices,
-               bool picWizard, bool sxWizard);
+               bool picWizard, bool sxWizard, quint16 projectProcessor = 0);
 
     QString MainFileText() const;
     QString Device() const;
@@ -64,10 +69,12 @@ private:
 };
 
 /// Runs the "Manual Project Create" dialog starting from `mainFile` and the global include list
-/// `globalIncludes` (replaced when the user makes the new list the default). Returns the main
+/// `globalIncludes` (replaced when the user makes the new list the default), with the device of
+/// processor id `projectProcessor` preselected (0: the usual preselection). Returns the main
 /// file to open, empty when the dialog was cancelled.
 QString ManualCreate(QWidget *parent, const QString &mainFile, QString &globalIncludes,
-                     const TDeviceSource &devices = InstalledDevices());
+                     const TDeviceSource &devices = InstalledDevices(),
+                     quint16 projectProcessor = 0);
 
 /// True when compiler edition `code` is installed (its library is in DllDir).
 bool EditionInstalled(const QString &code);

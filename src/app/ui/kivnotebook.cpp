@@ -79,15 +79,37 @@ QStringList TKivNotebook::Captions() const
 {
     QStringList captions;
     for (int i = 0; i < count(); ++i)
-        captions << tabText(i);
+        captions << Caption(i);
     return captions;
+}
+
+QString TKivNotebook::Caption(int index) const
+{
+    TKivPage *page = Page(index);
+    return page ? page->Caption : QString();
+}
+
+void TKivNotebook::UpdateTabCaptions()
+{
+    QList<bool> modified;
+    for (int i = 0; i < count(); ++i) {
+        TOvcTextFileEditorSyntax *editor = Editor(i);
+        modified << (editor && editor->Modified());
+    }
+    const QStringList shown = TabCaptions(Captions(), PagePaths(), modified);
+    for (int i = 0; i < count(); ++i) {
+        if (tabText(i) != shown[i])
+            setTabText(i, shown[i]);
+        setTabToolTip(i, PagePath(i));
+    }
 }
 
 int TKivNotebook::InsertPage(TKivPage *page, const QString &caption)
 {
     const int at = m_ordered ? SortedInsertIndex(Captions(), caption) : count();
+    page->Caption = caption;
     const int index = insertTab(at, page, caption);
-    setTabToolTip(index, QString());
+    UpdateTabCaptions();
     setCurrentIndex(index);
     return index;
 }
@@ -97,6 +119,8 @@ TOvcTextFileEditorSyntax *TKivNotebook::AddEditorPage(const QString &path, const
     auto *editor = new TOvcTextFileEditorSyntax;
     editor->SetFileName(path);
     connect(editor, &TOvcTextFileEditorSyntax::FilesDropped, this, &TKivNotebook::FilesDropped);
+    // The tab shows whether the editor holds unsaved changes.
+    connect(editor, &QsciScintilla::modificationChanged, this, [this] { UpdateTabCaptions(); });
     InsertPage(NewPage(editor, path), caption.isEmpty() ? QFileInfo(path).fileName() : caption);
     return editor;
 }
@@ -177,8 +201,9 @@ void TKivNotebook::RenamePage(int index, const QString &caption)
     TKivPage *page = Page(index);
     if (!page)
         return;
+    page->Caption = caption;
     if (!m_ordered) {
-        setTabText(index, caption);
+        UpdateTabCaptions();
         return;
     }
     const bool wasCurrent = index == currentIndex();
@@ -189,6 +214,7 @@ void TKivNotebook::RenamePage(int index, const QString &caption)
     insertTab(at, page, caption);
     setCurrentWidget(wasCurrent ? page : current);
     m_moving = false;
+    UpdateTabCaptions();
 }
 
 void TKivNotebook::RefreshStamp(int index)
@@ -207,6 +233,12 @@ qint64 TKivNotebook::Stamp(int index) const
     return page ? page->Stamp : -1;
 }
 
+void TKivNotebook::SetStamp(int index, qint64 stamp)
+{
+    if (TKivPage *page = Page(index))
+        page->Stamp = stamp;
+}
+
 void TKivNotebook::SetOrdered(bool on)
 {
     m_ordered = on;
@@ -216,7 +248,7 @@ void TKivNotebook::SetOrdered(bool on)
     QWidget *current = currentWidget();
     QList<QPair<QWidget *, QString>> pages;
     for (int i = 0; i < count(); ++i)
-        pages.append({widget(i), tabText(i)});
+        pages.append({widget(i), Caption(i)});
     m_moving = true;
     while (count() > 0)
         removeTab(0);
@@ -224,6 +256,7 @@ void TKivNotebook::SetOrdered(bool on)
         insertTab(SortedInsertIndex(Captions(), caption), page, caption);
     setCurrentWidget(current);
     m_moving = false;
+    UpdateTabCaptions();
 }
 
 void TKivNotebook::DeletePage(int index)
@@ -234,6 +267,7 @@ void TKivNotebook::DeletePage(int index)
     removeTab(index);
     page->deleteLater();
     page->hide();
+    UpdateTabCaptions();
 }
 
 void TKivNotebook::BeginUpdate()

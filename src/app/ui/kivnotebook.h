@@ -21,6 +21,8 @@ public:
     THexViewer *Viewer() const;
     /// The file's modification time stamp when it was last opened, saved or reloaded.
     qint64 Stamp = -1;
+    /// The page's caption as its opener gave it; the tab may show more (TabCaptions).
+    QString Caption;
 
 private:
     QWidget *m_view;
@@ -64,9 +66,16 @@ public:
 
     /// Changes a caption; with ordering on the page moves to its sorted place.
     void RenamePage(int index, const QString &caption);
+    /// The page's caption (the tab adds a "*" while an editor is modified, and folder names
+    /// when another page has the same caption).
+    QString Caption(int index) const;
+    /// Shows the captions again (after an editor's modified state or a file name changed).
+    void UpdateTabCaptions();
     /// Re-reads the file's time stamp; a missing file leaves the old stamp.
     void RefreshStamp(int index);
     qint64 Stamp(int index) const;
+    /// Sets the page's stamp (-1: its file is known to be missing).
+    void SetStamp(int index, qint64 stamp);
 
     bool Ordered() const { return m_ordered; }
     /// Sets the ordering flag; turning it on re-sorts all pages at once, keeping the current view.

@@ -4,6 +4,10 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
 
 namespace kiv {
 
@@ -13,6 +17,32 @@ QWidget *DialogParent()
 {
     return QApplication::activeWindow();
 }
+
+// Gives the window that was active before a question, and its focused control, the keyboard
+// back once the question is answered. Without a window manager (and with some) nobody else
+// does, and then the window's shortcuts stay dead until it is clicked.
+class TActivationKeeper {
+public:
+    TActivationKeeper()
+        : m_window(QApplication::activeWindow())
+        , m_focus(QApplication::focusWidget())
+    {
+    }
+    ~TActivationKeeper()
+    {
+        if (!m_window || !m_window->isVisible())
+            return;
+        m_window->activateWindow();
+        if (m_focus && m_focus->isVisible() && m_focus->window() == m_window)
+            m_focus->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    TActivationKeeper(const TActivationKeeper &) = delete;
+    TActivationKeeper &operator=(const TActivationKeeper &) = delete;
+
+private:
+    QPointer<QWidget> m_window;
+    QPointer<QWidget> m_focus;
+};
 
 // Runs a file dialog with the question's filters and starting filter, and hands back the
 // user's filter choice.
@@ -54,8 +84,15 @@ TMsgResult TQtPrompt::Message(TMsgKind kind, const QString &caption, const QStri
         set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     else if (buttons == mbRetryCancel)
         set = QMessageBox::Retry | QMessageBox::Cancel;
+    TActivationKeeper keeper;
     QMessageBox box(icon, caption.isEmpty() ? StandardCaption(kind) : caption, text, set,
                     DialogParent());
+    if (buttons == mbYesNo) {
+        // Escape and the close box answer neither Yes nor No: a hidden Cancel takes them, so a
+        // question such as "Save changes to" is never answered No by a stray key.
+        box.addButton(QMessageBox::Cancel)->hide();
+        box.setEscapeButton(QMessageBox::Cancel);
+    }
     switch (box.exec()) {
     case QMessageBox::Yes: return mrYes;
     case QMessageBox::No: return mrNo;
@@ -67,27 +104,40 @@ TMsgResult TQtPrompt::Message(TMsgKind kind, const QString &caption, const QStri
 
 QString TQtPrompt::OpenFileName(TFileQuestion &question)
 {
+    TActivationKeeper keeper;
     return RunFileDialog(question, QFileDialog::AcceptOpen);
 }
 
 QString TQtPrompt::SaveFileName(TFileQuestion &question)
 {
+    TActivationKeeper keeper;
     return RunFileDialog(question, QFileDialog::AcceptSave);
 }
 
 QString TQtPrompt::FolderName(const QString &caption, const QString &start)
 {
+    TActivationKeeper keeper;
     return QFileDialog::getExistingDirectory(DialogParent(), caption, start);
 }
 
 std::optional<int> TQtPrompt::Number(const QString &caption, const QString &label, int value,
                                      int minimum, int maximum)
 {
-    bool ok = false;
-    const int n = QInputDialog::getInt(DialogParent(), caption, label, value, minimum, maximum, 1, &ok);
-    if (!ok)
+    TActivationKeeper keeper;
+    QInputDialog dialog(DialogParent());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(label);
+    dialog.setInputMode(QInputDialog::IntInput);
+    dialog.setIntRange(minimum, maximum);
+    dialog.setIntValue(value);
+    // The number shown is selected, so typing replaces it.
+    QTimer::singleShot(0, &dialog, [&dialog] {
+        if (auto *box = dialog.findChild<QSpinBox *>())
+            box->selectAll();
+    });
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return n;
+    return dialog.intValue();
 }
 
 }  // namespace kiv

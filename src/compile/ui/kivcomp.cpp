@@ -1,6 +1,7 @@
 #include "kivcomp.h"
 
 #include "kivini.h"
+#include "screenfit.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -9,7 +10,9 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QGuiApplication>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -114,6 +117,12 @@ void Tfkivcomp::BuildControls()
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
+    m_stopButton = new QPushButton(QStringLiteral("Stop"), this);
+    m_stopButton->setObjectName(QStringLiteral("stopbutton"));
+    m_stopButton->setAutoDefault(false);
+    m_stopButton->setEnabled(false);
+    m_stopButton->setToolTip(QStringLiteral("Stop the compile and the programs it runs"));
+    buttons->addWidget(m_stopButton);
     m_hideButton = new QPushButton(QStringLiteral("Hide"), this);
     m_hideButton->setObjectName(QStringLiteral("hidebutton"));
     m_hideButton->setAutoDefault(false);
@@ -125,6 +134,7 @@ void Tfkivcomp::BuildControls()
     buttons->addWidget(m_helpButton);
     layout->addLayout(buttons);
 
+    connect(m_stopButton, &QPushButton::clicked, this, &Tfkivcomp::StopClick);
     connect(m_hideButton, &QPushButton::clicked, this, &Tfkivcomp::HideClick);
     connect(m_helpButton, &QPushButton::clicked, this, [this] {
         if (m_help)
@@ -144,8 +154,16 @@ void Tfkivcomp::ReadGeometry()
     const int width = qBound(kDesignWidth, ini.ReadInteger(kSection, "width", kDesignWidth),
                              kMaxWidth);
     resize(width, kHeight);
-    if (ini.ValueExists(kSection, "left") && ini.ValueExists(kSection, "top"))
-        move(ini.ReadInteger(kSection, "left", 0), ini.ReadInteger(kSection, "top", 0));
+    if (ini.ValueExists(kSection, "left") && ini.ValueExists(kSection, "top")) {
+        // A stored place off every screen would hide the window.
+        QList<QRect> screens;
+        for (const QScreen *screen : QGuiApplication::screens())
+            screens << screen->availableGeometry();
+        const QRect place = FitOnScreens(ini.ReadInteger(kSection, "left", 0),
+                                         ini.ReadInteger(kSection, "top", 0), width, kHeight, screens,
+                                         QSize(width, kHeight));
+        move(place.topLeft());
+    }
     m_savedGeometry = QRect(pos(), size());
 }
 
@@ -176,6 +194,7 @@ void Tfkivcomp::ModelChanged()
     m_errorLabel->setText(m_model.ErrorLabel);
     m_errorLine1->setText(m_model.ErrorLine1);
     m_errorLine2->setText(m_model.ErrorLine2);
+    m_stopButton->setEnabled(m_model.Running() && m_model.Stoppable && !m_model.Stopping);
 }
 
 void Tfkivcomp::ProcessEvents()
@@ -250,6 +269,12 @@ void Tfkivcomp::HideClick()
         hide();
     else
         done(QDialog::Accepted);
+}
+
+void Tfkivcomp::StopClick()
+{
+    m_model.RequestStop();
+    ModelChanged();
 }
 
 void Tfkivcomp::keyPressEvent(QKeyEvent *event)

@@ -34,6 +34,8 @@ public:
     TDisplay Display() const { return m_display; }
     /// The help button shows `topic` of help file `base`; disabled while unset.
     void SetHelp(std::function<void(const QString &base, const QString &topic)> help);
+    /// The "Stop" button: enabled while a compile runs whose edition can stop it.
+    QPushButton *StopButton() const { return m_stopButton; }
 
     // IKivCompView
     void ModelChanged() override;
@@ -60,6 +62,7 @@ private:
     void SaveGeometry();
     void RunModal(TDisplay display);
     void HideClick();
+    void StopClick();
 
     TKivCompModel &m_model;
     QString m_settingsFile;
@@ -77,6 +80,7 @@ private:
     QLabel *m_errorLabel = nullptr;
     QLabel *m_errorLine1 = nullptr;
     QLabel *m_errorLine2 = nullptr;
+    QPushButton *m_stopButton = nullptr;
     QPushButton *m_hideButton = nullptr;
     QPushButton *m_helpButton = nullptr;
     QTimer *m_timer = nullptr;

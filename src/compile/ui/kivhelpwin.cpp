@@ -2,9 +2,12 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -32,6 +35,10 @@ Tfkivhelpwin::Tfkivhelpwin(QWidget *parent)
     setWindowTitle(QStringLiteral("Help"));
     BuildControls();
     resize(860, 600);
+    // Escape closes the help, as it does a dialog.
+    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    close->setContext(Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 Tfkivhelpwin::~Tfkivhelpwin() = default;
@@ -166,6 +173,21 @@ void Tfkivhelpwin::Open(const THelpPage &page, const QString &topic)
 
 void Tfkivhelpwin::Present()
 {
+    if (!isVisible()) {
+        // Each time it opens, the window stands over the middle of the window it helps with
+        // (or of the screen), wholly on that screen.
+        const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+        const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+        const QRect area = screen ? screen->availableGeometry() : QRect();
+        const QPoint centre = owner && owner->isVisible() ? owner->frameGeometry().center() : area.center();
+        QRect place(QPoint(0, 0), size().boundedTo(area.isValid() ? area.size() : size()));
+        place.moveCenter(centre);
+        if (area.isValid()) {
+            place.moveLeft(qBound(area.left(), place.left(), area.right() - place.width() + 1));
+            place.moveTop(qBound(area.top(), place.top(), area.bottom() - place.height() + 1));
+        }
+        setGeometry(place);
+    }
     show();
     raise();
     activateWindow();

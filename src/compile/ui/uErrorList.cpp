@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 
 namespace kiv {
 
@@ -58,6 +59,18 @@ void TOutputList::SelectFirstWhenNone()
 {
     if (currentRow() < 0 && count() > 0)
         setCurrentRow(0);
+}
+
+void TOutputList::keyPressEvent(QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && mods == Qt::NoModifier
+        && currentRow() >= 0) {
+        GoToSelected();
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void TOutputList::changeEvent(QEvent *event)

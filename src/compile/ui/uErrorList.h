@@ -31,7 +31,12 @@ public:
     /// The width of the widest line added since the list was last cleared, in pixels.
     int ScrollWidth() const { return m_scrollWidth; }
 
+    /// Leads to what the selected line names (double click, Enter); false when nothing opened.
+    virtual bool GoToSelected() { return false; }
+
 protected:
+    /// Enter and keypad Enter go to the selected line's position, as a double click does.
+    void keyPressEvent(QKeyEvent *event) override;
     void AppendLine(const QString &text);
     void ClearLines();
     /// Row 0 becomes the current row when no row is.
@@ -64,7 +69,7 @@ public:
     /// Double click and "Find Source Line": selects line 0 when nothing is selected; when the
     /// selected line is a message line whose position is made of numbers, opens its file and
     /// goes to the position. False when nothing was opened.
-    bool GoToSelected();
+    bool GoToSelected() override;
     /// "Help on this message": the help of the message number on the selected line.
     bool HelpOnSelected();
 

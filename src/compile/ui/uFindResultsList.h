@@ -23,7 +23,7 @@ public:
     /// Double click: selects line 0 when nothing is selected; when the selected entry has the
     /// message-line form and names its position in numbers, opens the entry's file and goes to
     /// the match. False when nothing was opened.
-    bool GoToSelected();
+    bool GoToSelected() override;
 
     /// Set by the Output window.
     const TOutputNavigation *Navigation = nullptr;

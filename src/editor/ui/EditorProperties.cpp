@@ -308,6 +308,11 @@ QWidget *TFrmEditorProperties::CreateDisplayTab()
     m_fontSample->setMinimumHeight(48);
     auto *sampleLayout = new QVBoxLayout(sample);
     sampleLayout->addWidget(m_fontSample);
+    // A stored font this machine lacks stays chosen; this line says what is painted instead.
+    m_fontUsed = new QLabel;
+    m_fontUsed->setObjectName(QStringLiteral("FontUsed"));
+    m_fontUsed->setWordWrap(true);
+    m_fontUsed->setTextFormat(Qt::PlainText);
 
     auto *margin = new QGroupBox(QStringLiteral("Margin"));
     m_lMarginVisible = NewCheck("Visible left margin", "LMarginVisible");
@@ -340,8 +345,9 @@ QWidget *TFrmEditorProperties::CreateDisplayTab()
     layout->addWidget(m_fontSize, 1, 1);
     layout->addWidget(style, 2, 0);
     layout->addWidget(sample, 2, 1);
-    layout->addWidget(margin, 3, 0, 1, 2);
-    layout->setRowStretch(4, 1);
+    layout->addWidget(m_fontUsed, 3, 0, 1, 2);
+    layout->addWidget(margin, 4, 0, 1, 2);
+    layout->setRowStretch(5, 1);
     return page;
 }
 
@@ -525,6 +531,16 @@ void TFrmEditorProperties::UpdateFontSample()
 {
     if (m_fontSample)
         m_fontSample->setFont(ControlsFont());
+    if (m_fontUsed && m_fontList) {
+        const QString chosen = m_fontList->currentText();
+        const QString used = QFontInfo(ControlsFont()).family();
+        const bool substituted = !chosen.isEmpty() && used.compare(chosen, Qt::CaseInsensitive) != 0;
+        m_fontUsed->setText(substituted ? QStringLiteral("\"%1\" is not installed here; the editor "
+                                                         "shows %2.")
+                                              .arg(chosen, used)
+                                        : QString());
+        m_fontUsed->setVisible(substituted);
+    }
 }
 
 void TFrmEditorProperties::SelectColor(QComboBox *box, TColorValue value)

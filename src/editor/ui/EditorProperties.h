@@ -135,6 +135,7 @@ private:
     QCheckBox *m_bold = nullptr;
     QCheckBox *m_underline = nullptr;
     QLabel *m_fontSample = nullptr;
+    QLabel *m_fontUsed = nullptr;     /// the font actually painted, when the chosen one is missing
     QCheckBox *m_lMarginVisible = nullptr;
     QLineEdit *m_lMarginWidth = nullptr;
     QCheckBox *m_rMarginVisible = nullptr;

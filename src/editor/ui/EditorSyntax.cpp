@@ -559,6 +559,13 @@ void TOvcTextFileEditorSyntax::SetCaretPos(const TextPos &pos)
     ReportCaret();
 }
 
+void TOvcTextFileEditorSyntax::CenterLine(int line)
+{
+    const long onScreen = std::max(1L, SendScintilla(SCI_LINESONSCREEN));
+    const long visible = SendScintilla(SCI_VISIBLEFROMDOCLINE, static_cast<unsigned long>(std::max(0, line - 1)));
+    SendScintilla(SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max(0L, visible - onScreen / 2)));
+}
+
 TextPos TOvcTextFileEditorSyntax::SelectionStart() const
 {
     return TextPosAt(int(SendScintilla(SCI_GETSELECTIONSTART)));

@@ -106,6 +106,8 @@ public:
     TextPos CaretPos() const;
     /// Moves the caret (clamped to the text) and scrolls it into view.
     void SetCaretPos(const TextPos &pos);
+    /// Scrolls so that `line` stands in the middle of the view (as near as the text allows).
+    void CenterLine(int line);
     bool HasSelection() const { return hasSelectedText(); }
     /// The selection's first and last position (the end is just after the last character).
     TextPos SelectionStart() const;

@@ -1,6 +1,7 @@
 #include "uDockingLib.h"
 
 #include "kivini.h"
+#include "screenfit.h"
 #include "uConjoinHost.h"
 #include "uDockForm.h"
 #include "uDockManager.h"
