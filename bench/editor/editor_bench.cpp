@@ -7,6 +7,7 @@
 //                     with a repaint of the window after each key.
 
 #include "EditorColoring.h"
+#include "EditorSyntax.h"
 
 #include <Qsci/qscilexercpp.h>
 #include <Qsci/qsciscintilla.h>
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontDatabase>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -189,6 +191,52 @@ double TimeTyping(bool ours, const QString &path, double *paintTime)
     return Median(times);
 }
 
+// One line of about `bytes` bytes of C.
+QByteArray MakeLongLine(int bytes)
+{
+    QByteArray text = "int a; ";
+    for (int n = 0; text.size() < bytes; ++n)
+        text += "x" + QByteArray::number(n) + " = y" + QByteArray::number(n) + " + 3; /* c */ ";
+    text += "\n";
+    return text;
+}
+
+// Seconds for opening the file and moving along its line: load, paint, move, paint, move,
+// paint. Ours is the IDE's editor page; the peer is QScintilla with the same font and no lexer.
+double TimeLongLine(bool ours, const QString &path)
+{
+    std::unique_ptr<QsciScintilla> widget;
+    kiv::TOvcTextFileEditorSyntax *editor = nullptr;
+    if (ours) {
+        auto *e = new kiv::TOvcTextFileEditorSyntax;
+        e->SetEditorType(kiv::SyntaxColoringEditor);
+        editor = e;
+        widget.reset(e);
+    } else {
+        widget = std::make_unique<QsciScintilla>();
+        widget->setUtf8(true);
+        widget->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    }
+    widget->resize(900, 700);
+    widget->show();
+    QApplication::processEvents();
+    QElapsedTimer timer;
+    timer.start();
+    if (editor) {
+        editor->LoadFromFile(path, nullptr);
+    } else {
+        const QByteArray bytes = ReadAll(path);
+        widget->SendScintilla(QsciScintillaBase::SCI_ADDTEXT, static_cast<unsigned long>(bytes.size()),
+                              bytes.constData());
+    }
+    widget->viewport()->repaint();
+    for (long pos : {100000L, 200L}) {
+        widget->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, static_cast<unsigned long>(pos));
+        widget->viewport()->repaint();
+    }
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -214,6 +262,16 @@ int main(int argc, char **argv)
         const double peerLoad = TimeLoad(false, big);
         const double ourLoad = TimeLoad(true, big);
         Report("editor_load_1M", ourLoad, peerLoad);
+    }
+    if (!typingOnly) {
+        const QString longLine = dir.filePath("longline.c");
+        QFile f(longLine);
+        f.open(QIODevice::WriteOnly);
+        f.write(MakeLongLine(5 * 1024 * 1024));
+        f.close();
+        const double peer = TimeLongLine(false, longLine);
+        const double ours = TimeLongLine(true, longLine);
+        Report("editor_longline", ours, peer);
     }
     double peerPaint = 0;
     double ourPaint = 0;

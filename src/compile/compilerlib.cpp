@@ -105,11 +105,12 @@ bool TCompilerLibrary::LoadCompiler(const QString &code)
     if (library->load()) {
         auto compile = reinterpret_cast<TCompileFunc>(library->resolve(kCompileExportName));
         auto version = reinterpret_cast<TGetVersion32Func>(library->resolve(kGetVersionExportName));
+        auto stop = reinterpret_cast<TStopCompileFunc>(library->resolve(kStopCompileExportName));
         if (compile && version) {
             m_library = std::move(library);
             m_compile = compile;
             m_version = version;
-            m_stop = reinterpret_cast<TStopCompileFunc>(library->resolve(kStopCompileExportName));
+            m_stop = stop;
             m_code = code;
             return true;
         }

@@ -29,7 +29,7 @@ constexpr int kStatusTextLimit = 4096;
 /// the view, so neither is ever touched from the compiler's thread.
 class TCompileWork {
 public:
-    TCompileWork(TKivCompModel &model, IKivCompView &view, const TCompilerLibrary &library)
+    TCompileWork(TKivCompModel &model, IKivCompView &view, TCompilerLibrary &library)
         : m_model(model), m_view(view), m_library(library)
     {
     }
@@ -54,7 +54,7 @@ private:
 
     TKivCompModel &m_model;
     IKivCompView &m_view;
-    const TCompilerLibrary &m_library;
+    TCompilerLibrary &m_library;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<TReport> m_pending;

@@ -130,8 +130,9 @@ TEST_F(CompileProject, AFailureOpensTheErrorFileAndSelectsTheColumns)
     EXPECT_EQ(errors.Selected(), 1);
     EXPECT_EQ(controller->LastMessageNumber(), 12);
     const QStringList after = host.log.mid(host.log.indexOf("Reopen"));
-    EXPECT_EQ(after, QStringList({"Reopen", "Open " + projectDir + "main.c", "Select 7 3 9",
-                                  "Status Undefined identifier", "Groups 1",
+    // Messages bring the Output window into view; the error's editor is opened after it.
+    EXPECT_EQ(after, QStringList({"Reopen", "ShowOutput", "Open " + projectDir + "main.c",
+                                  "Select 7 3 9", "Status Undefined identifier", "Groups 1",
                                   "CompileEnabled 1"}));
     EXPECT_TRUE(prompt.Asked().empty());
 }
@@ -170,7 +171,8 @@ TEST_F(CompileProject, MultiLineFormatsUseTheOutputWindow)
         {true, true, false, {"ShowOutput"}},
         {true, true, true, {"ShowOutput", "ShowOutput"}},
         {false, true, true, {"ShowOutput", "ShowOutput"}},
-        {true, false, true, {"ShowOutput"}},
+        // A message line in the list shows the Output window whatever the format.
+        {true, false, true, {"ShowOutput", "ShowOutput"}},
         {true, false, false, {}},
     };
     for (const Case &c : cases) {

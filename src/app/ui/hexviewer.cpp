@@ -1,5 +1,6 @@
 #include "hexviewer.h"
 
+#include "FixedFont.h"
 #include "kivprompt.h"
 
 #include <QApplication>
@@ -27,7 +28,7 @@ THexViewer::THexViewer(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     m_margin = palette().color(QPalette::Button);
     viewport()->setCursor(Qt::IBeamCursor);
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = FixedPitchFont();
     font.setPointSize(9);
     SetViewerFont(font);
 }

@@ -5,6 +5,7 @@
 
 #include "CODDUMP.h"
 #include "EditorSyntax.h"
+#include "FixedFont.h"
 #include "fileioerror.h"
 #include "hexviewer.h"
 #include "keycommands.h"
@@ -50,7 +51,7 @@ QFont PlainFont(const QString &family, int pointSize)
 {
     QFont font = QFontDatabase::families().contains(family, Qt::CaseInsensitive)
                      ? QFont(family)
-                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+                     : FixedPitchFont();
     if (pointSize > 0)
         font.setPointSize(pointSize);
     font.setBold(false);
@@ -603,7 +604,7 @@ void Tfkivmain::CheckDiskChanges()
             m_notebook->SetStamp(i, -1);
             if (editor) {
                 // The text now exists only in the editor; closing it must ask first.
-                editor->setModified(true);
+                editor->MarkModified();
                 ShowWarning(DeletedFileMessage(path, true));
             } else {
                 ShowWarning(DeletedFileMessage(path, false));

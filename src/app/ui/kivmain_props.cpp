@@ -2,6 +2,7 @@
 
 #include "EditorProperties.h"
 #include "EditorSyntax.h"
+#include "FixedFont.h"
 #include "hexviewer.h"
 #include "kivmain.h"
 #include "kivnotebook.h"
@@ -21,7 +22,7 @@ QFont TerminalFont(int pointSize)
     const QString family = QStringLiteral("Terminal");
     QFont font = QFontDatabase::families().contains(family, Qt::CaseInsensitive)
                      ? QFont(family)
-                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+                     : FixedPitchFont();
     if (pointSize > 0)
         font.setPointSize(pointSize);
     font.setBold(false);

@@ -4,10 +4,10 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
-#include <QShortcut>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -35,10 +35,16 @@ Tfkivhelpwin::Tfkivhelpwin(QWidget *parent)
     setWindowTitle(QStringLiteral("Help"));
     BuildControls();
     resize(860, 600);
-    // Escape closes the help, as it does a dialog.
-    auto *close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    close->setContext(Qt::WindowShortcut);
-    connect(close, &QShortcut::activated, this, &QWidget::close);
+}
+
+void Tfkivhelpwin::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes the help, as it does a dialog; the controls inside pass it on to here.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 Tfkivhelpwin::~Tfkivhelpwin() = default;

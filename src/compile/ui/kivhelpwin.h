@@ -36,6 +36,9 @@ public:
     void ShowIndex(const QString &folder) override;
     void CloseAll() override;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void BuildControls();
     void LoadFolder(const QString &folder);

@@ -1,6 +1,7 @@
 #include "EditorProperties.h"
 
 #include "EditorSyntax.h"
+#include "FixedFont.h"
 #include "kivini.h"
 #include "kivprompt.h"
 
@@ -114,7 +115,7 @@ QFont EditorFont(const TEditorSettings &settings)
     // "Fixedsys" and other names that are not installed keep their stored name in the
     // settings but paint in the system's fixed-pitch font.
     if (!QFontDatabase::hasFamily(settings.fontName) || !QFontDatabase::isFixedPitch(settings.fontName)) {
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font = FixedPitchFont();
         font.setFixedPitch(true);
     }
     font.setPointSize(settings.fontSize > 0 ? settings.fontSize : 9);

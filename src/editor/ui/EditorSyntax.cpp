@@ -2,6 +2,7 @@
 
 #include "CPareMatch.h"
 #include "CodeFlagImages.h"
+#include "FixedFont.h"
 
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
@@ -59,7 +60,7 @@ TOvcTextFileEditorSyntax::TOvcTextFileEditorSyntax(QWidget *parent)
     // The colouring lexer is attached while the document is still empty.
     m_coloring = new TEditorColoring(this);
     setEolMode(EolUnix);
-    const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QFont font = FixedPitchFont();
     setFont(font);
     setMarginsFont(font);
     setTabWidth(3);
@@ -67,6 +68,10 @@ TOvcTextFileEditorSyntax::TOvcTextFileEditorSyntax(QWidget *parent)
     // The horizontal scroll range follows the longest line shown instead of a fixed width.
     SendScintilla(SCI_SETSCROLLWIDTH, 1L);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1L);
+    // A line keeps its layout until it changes: the widget measures every character of a line
+    // it lays out, and a line of megabytes would otherwise be measured again (seconds) at every
+    // paint and caret move.
+    SendScintilla(SCI_SETLAYOUTCACHE, static_cast<unsigned long>(SC_CACHE_DOCUMENT));
     LayOutMargins(*this, m_margins, kMarkerMargin, kLineNumberMargin);
     // Without the folder markers in its mask the margin takes its own colour, not the fold
     // margin's checker pattern.
@@ -123,6 +128,23 @@ void TOvcTextFileEditorSyntax::DefineBookmarkMarkers()
 
 // --- the file -------------------------------------------------------------------------------
 
+void TOvcTextFileEditorSyntax::ClearModified()
+{
+    const bool marked = m_markedModified;
+    m_markedModified = false;
+    setModified(false);
+    if (marked && !isModified())
+        Q_EMIT modificationChanged(false);
+}
+
+void TOvcTextFileEditorSyntax::MarkModified()
+{
+    if (Modified())
+        return;
+    m_markedModified = true;
+    Q_EMIT modificationChanged(true);
+}
+
 void TOvcTextFileEditorSyntax::SetDocumentBytes(const QByteArray &utf8)
 {
     const bool wasReadOnly = isReadOnly();
@@ -135,7 +157,7 @@ void TOvcTextFileEditorSyntax::SetDocumentBytes(const QByteArray &utf8)
     SendScintilla(SCI_EMPTYUNDOBUFFER);
     SendScintilla(SCI_GOTOPOS, 0L);
     setReadOnly(wasReadOnly);
-    setModified(false);
+    ClearModified();
 }
 
 bool TOvcTextFileEditorSyntax::LoadFromFile(const QString &path, QString *error)
@@ -176,7 +198,7 @@ bool TOvcTextFileEditorSyntax::SaveToFile(const QString &path, QString *error)
         return false;
     m_format.encoding = encoding;
     m_fileName = path;
-    setModified(false);
+    ClearModified();
     return true;
 }
 

@@ -81,9 +81,13 @@ public:
     /// Replaces the whole text as one undoable change.
     void SetDocumentText(const QString &text);
 
-    bool Modified() const { return isModified(); }
-    /// Clears the modified flag (the widget can only be marked modified by a change).
-    void ClearModified() { setModified(false); }
+    /// The text differs from its file: changed since it was loaded or saved, or marked so.
+    bool Modified() const { return isModified() || m_markedModified; }
+    /// Clears the modified flag (the widget itself is marked modified only by a change).
+    void ClearModified();
+    /// Marks the text as not saved although it did not change (its file is gone); cleared by
+    /// ClearModified, a save or a load. Emits modificationChanged(true).
+    void MarkModified();
     bool ReadOnly() const { return isReadOnly(); }
     void SetReadOnly(bool on) { setReadOnly(on); }
 
@@ -275,6 +279,7 @@ private:
     TEditorMargins m_margins;
     bool m_highlightBrackets = true;
     bool m_autoPlaceBraces = false;
+    bool m_markedModified = false;
     bool m_inMouseMove = false;
     mutable bool m_dragStarted = false;
     bool m_droppedHere = false;

@@ -1,5 +1,7 @@
 #include "SyntaxLexer.h"
 
+#include "FixedFont.h"
+
 #include <Qsci/qsciscintilla.h>
 
 #include <QFontDatabase>
@@ -68,7 +70,7 @@ void TScintillaLines::ScanLines(int first, const std::function<bool(int, std::st
 TSyntaxLexer::TSyntaxLexer(CSytaxColoring &engine, QObject *parent)
     : QsciLexerCustom(parent)
     , m_engine(engine)
-    , m_font(QFontDatabase::systemFont(QFontDatabase::FixedFont))
+    , m_font(FixedPitchFont())
 {
 }
 
