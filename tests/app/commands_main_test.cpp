@@ -417,8 +417,10 @@ TEST_F(CommandsMainTest, ReadOnlyOutputViewCopiesButDoesNotChange)
                              "ActionEditIndentSelection", "ActionEditCut"})
         EXPECT_FALSE(Enabled(name)) << name;
 
-    // The same on an editable page enables them.
+    // The same on an editable page enables them; Undo once there is a change to undo.
     ASSERT_GE(main.doopenfile(File("main.c", "int a;\nint b;\n"), 'R'), 0);
+    EXPECT_FALSE(Enabled("ActionEditUndo"));
+    Editor()->insert("x");
     Editor()->selectAll();
     for (const char *name : {"ActionEditPaste", "ActionEditUndo", "ActionEditIndentSelection",
                              "ActionEditCut", "ActionEditCopy"})

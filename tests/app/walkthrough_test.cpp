@@ -2,8 +2,10 @@
 // question, Escape on "Save changes", the modified mark, Undo, Goto Line, Enter in the Output
 // window's lists, keyword help, the help window, pages of equal names and the editor font.
 
+#include "EditorColoring.h"
 #include "EditorProperties.h"
 #include "EditorSyntax.h"
+#include "SyntaxLexer.h"
 #include "kivhelpwin.h"
 #include "kivini.h"
 #include "kivmain.h"
@@ -184,6 +186,23 @@ TEST_F(Walkthrough, AfterGotoLineTheKeyboardIsTheEditorsAgain)
     EXPECT_TRUE(ReadFile(path).contains("xint line120;")) << "Ctrl+S did not save";
 }
 
+// A dialog closed with Escape gives the keyboard back to the main window: its menu keys work.
+TEST_F(Walkthrough, AfterADialogTheMainWindowHasTheKeyboard)
+{
+    const QString path = File("w/dialog.c", "int a;\n");
+    TOvcTextFileEditorSyntax *editor = Open(path);
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, Qt::Key_X);
+    WhenAsked([&] { Main().findChild<QAction *>("EditorProperties")->trigger(); },
+              [&](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    for (int wait = 0; wait < 50 && QApplication::activeWindow() != &Main(); ++wait)
+        QTest::qWait(20);
+    EXPECT_EQ(QApplication::activeWindow(), &Main());
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &Main(), Qt::Key_S,
+                    Qt::ControlModifier);
+    EXPECT_EQ(ReadFile(path), "xint a;\n");
+}
+
 // Escape on "Save changes to" keeps the window, the page and the text: only Yes and No decide.
 TEST_F(Walkthrough, EscapeOnSaveChangesLosesNothing)
 {
@@ -348,7 +367,8 @@ TEST_F(Walkthrough, AMissingEditorFontFallsBackToTheFixedPitchFontAndIsShownSo)
     WriteFile(root + "home/kiv.ini", "[font]\r\nname=Fixedsys\r\nsize=10\r\n");
     TOvcTextFileEditorSyntax *editor = Open(File("w/font.c", "int a;\n"));
     ASSERT_NE(editor, nullptr);
-    const QFontInfo used(editor->font());
+    // The colouring's styles carry the font the text is painted in.
+    const QFontInfo used(editor->Coloring()->Lexer()->EditorFont());
     EXPECT_TRUE(used.fixedPitch()) << used.family().toStdString();
     EXPECT_NE(used.family(), "Fixedsys");
 
@@ -385,6 +405,10 @@ TEST_F(Walkthrough, KeywordHelpFindsWhatTheIndexFindsInAWindowOverTheMainWindow)
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
+    // The keyboard is the main window's again: its shortcuts work at once.
+    for (int wait = 0; wait < 50 && QApplication::activeWindow() != &Main(); ++wait)
+        QTest::qWait(20);
+    EXPECT_EQ(QApplication::activeWindow(), &Main());
 }
 
 }  // namespace

@@ -284,7 +284,10 @@ TEST_F(IdeCompile, ErrorsBringTheOutputWindowBackAfterEscapeClosedIt)
     Compile();
     EXPECT_TRUE(output->isVisible());
     EXPECT_EQ(output->Tab(), int(TOutputForm::otCompiler));
-    // The error's editor keeps the keyboard.
+    // The error's editor has the keyboard (the window system tells of the activation a moment
+    // after the status window went away).
+    for (int wait = 0; wait < 50 && QApplication::activeWindow() != &Main(); ++wait)
+        QTest::qWait(20);
     TKivNotebook *notebook = Main().Notebook();
     EXPECT_EQ(QApplication::focusWidget(), notebook->Editor(notebook->CurrentPage()));
 }

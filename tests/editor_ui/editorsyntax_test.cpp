@@ -103,6 +103,35 @@ TEST_F(EditorTest, ModifiedFlagUndoAndClipboard)
     EXPECT_EQ(m_editor.Line(1), "cab");
 }
 
+// A text that is not saved although it did not change (its file was deleted) counts as
+// modified until it is saved, cleared or loaded again, and says so through the widget's signal.
+TEST_F(EditorTest, MarkedModifiedUntilSaved)
+{
+    const QString path = Path("m.c");
+    ASSERT_TRUE(WriteFile(path, "abc\n"));
+    ASSERT_TRUE(m_editor.LoadFromFile(path));
+    QList<bool> told;
+    QObject::connect(&m_editor, &QsciScintilla::modificationChanged, [&told](bool m) { told << m; });
+    m_editor.MarkModified();
+    EXPECT_TRUE(m_editor.Modified());
+    EXPECT_FALSE(m_editor.isUndoAvailable()) << "nothing changed in the text";
+    ASSERT_TRUE(m_editor.SaveToFile());
+    EXPECT_FALSE(m_editor.Modified());
+    EXPECT_EQ(told, (QList<bool>{true, false}));
+    m_editor.MarkModified();
+    ASSERT_TRUE(m_editor.LoadFromFile(path));
+    EXPECT_FALSE(m_editor.Modified());
+}
+
+// A line keeps its layout until it changes: the widget measures every character of a line it
+// lays out, which on a line of megabytes takes seconds, and would otherwise happen again at
+// every paint and caret move (editor_longline in bench/editor times it).
+TEST_F(EditorTest, LinesKeepTheirLayoutBetweenPaints)
+{
+    EXPECT_EQ(m_editor.SendScintilla(QsciScintillaBase::SCI_GETLAYOUTCACHE),
+              long(QsciScintillaBase::SC_CACHE_DOCUMENT));
+}
+
 TEST_F(EditorTest, ReadOnlyTypesRefuseEditsAndTextEditorKeepsItsType)
 {
     m_editor.SetDocumentText("abc");

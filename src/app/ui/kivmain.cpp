@@ -17,11 +17,12 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QMouseEvent>
-#include <QScreen>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace kiv {
 
@@ -307,6 +308,18 @@ bool Tfkivmain::eventFilter(QObject *watched, QEvent *event)
         && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         StatusGotoLine();
         return true;
+    }
+    // A question or dialog of ours closes: when no other window takes the keyboard, this one
+    // does. Without a window manager nobody else would, and the menu keys and shortcuts would
+    // stay dead until the window is clicked.
+    if (event->type() == QEvent::Hide && watched->isWidgetType() && watched != this) {
+        auto *window = static_cast<QWidget *>(watched);
+        if (window->isWindow() && window->windowModality() != Qt::NonModal) {
+            QTimer::singleShot(0, this, [this] {
+                if (!QApplication::activeWindow() && isVisible() && !isMinimized())
+                    activateWindow();
+            });
+        }
     }
     // Only the transition from released to pressed counts: auto-repeat is ignored until the
     // key has been let go.

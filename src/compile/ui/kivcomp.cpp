@@ -215,8 +215,18 @@ void Tfkivcomp::EndBusy()
 {
     m_animation->setVisible(false);
     m_display = cdHidden;
-    hide();
+    HideAndReturnTheKeyboard();
     SaveGeometry();
+}
+
+void Tfkivcomp::HideAndReturnTheKeyboard()
+{
+    // Without a window manager nobody gives the keyboard back to the main window, and its
+    // shortcuts would stay dead until it is clicked.
+    const bool active = isActiveWindow();
+    hide();
+    if (active && parentWidget())
+        parentWidget()->window()->activateWindow();
 }
 
 void Tfkivcomp::WaitSeconds(int seconds)
@@ -229,7 +239,7 @@ void Tfkivcomp::WaitSeconds(int seconds)
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
     loop.exec();
     m_display = cdHidden;
-    hide();
+    HideAndReturnTheKeyboard();
     SaveGeometry();
 }
 
@@ -237,6 +247,8 @@ void Tfkivcomp::RunModal(TDisplay display)
 {
     m_display = display;
     exec();
+    if (parentWidget())
+        parentWidget()->window()->activateWindow();
     m_timer->stop();
     m_display = cdHidden;
     SaveGeometry();

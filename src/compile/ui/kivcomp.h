@@ -62,6 +62,7 @@ private:
     void SaveGeometry();
     void RunModal(TDisplay display);
     void HideClick();
+    void HideAndReturnTheKeyboard();
     void StopClick();
 
     TKivCompModel &m_model;

@@ -1,6 +1,7 @@
 #include "kivhelpwin.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -35,6 +36,17 @@ Tfkivhelpwin::Tfkivhelpwin(QWidget *parent)
     setWindowTitle(QStringLiteral("Help"));
     BuildControls();
     resize(860, 600);
+}
+
+void Tfkivhelpwin::closeEvent(QCloseEvent *event)
+{
+    // The keyboard goes back to the window the help was opened from: without a window manager
+    // nobody else gives it back, and that window's shortcuts would stay dead until clicked.
+    const bool active = isActiveWindow();
+    QWidget::closeEvent(event);
+    QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (active && owner && owner->isVisible())
+        owner->activateWindow();
 }
 
 void Tfkivhelpwin::keyPressEvent(QKeyEvent *event)

@@ -37,6 +37,7 @@ public:
     void CloseAll() override;
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

@@ -130,11 +130,9 @@ void TOvcTextFileEditorSyntax::DefineBookmarkMarkers()
 
 void TOvcTextFileEditorSyntax::ClearModified()
 {
-    const bool marked = m_markedModified;
     m_markedModified = false;
+    // The widget tells of the save point with modificationChanged(false) every time.
     setModified(false);
-    if (marked && !isModified())
-        Q_EMIT modificationChanged(false);
 }
 
 void TOvcTextFileEditorSyntax::MarkModified()
