@@ -168,10 +168,12 @@ void TEditionBuild::ToolDidNotFinish(TState &state, const std::string &tool, con
         return;
     }
     if (run.timedOut) {
+        const bool assembler = tool.find("gpasm") != std::string::npos;
         AddError(state, mnToolFailed, mainLine,
-                 tool + " " + run.failure +
-                     " and was ended; an include file that includes itself, directly or through another "
-                     "file, keeps it running");
+                 tool + " " + run.failure + " and was ended" +
+                     (assembler ? "; an include file that includes itself, directly or through another "
+                                  "file, keeps it running"
+                                : std::string()));
         return;
     }
     AddError(state, mnToolFailed, mainLine, tool + " " + run.failure);

@@ -135,6 +135,10 @@ void TEditionBuild::CompileC(TState &state)
         return;
     if (!Link(state))
         return;
+    if (ToolStopRequested()) {
+        AddError(state, mnStopped, {state.mainFile.string(), 1, 0, 0}, "The compile was stopped");
+        return;
+    }
     WriteCList(state);
     WriteCReports(state);
 }
@@ -171,7 +175,11 @@ bool TEditionBuild::RunCCompiler(TState &state)
     args.push_back(state.AssemblyFile());
     args.push_back(state.mainFile.string());
 
-    const TToolResult run = RunTool(args, state.folder.string());
+    const TToolResult run = RunTool(args, state.folder.string(), ToolTimeLimitMs());
+    if (run.stopped || run.timedOut) {
+        ToolDidNotFinish(state, "The C compiler vync", run);
+        return false;
+    }
     std::string text;
     std::string problem;
     const bool haveReport = run.finished && ReadWholeFile(reportPath, &text) &&
@@ -222,7 +230,12 @@ bool TEditionBuild::AssembleC(TState &state)
 {
     const TMessageLocation mainLine{state.mainFile.string(), 1, 0, 0};
     const std::string assembly = "./" + fs::path(state.AssemblyFile()).filename().string();
-    const TToolResult run = RunTool({"gpasm", "-c", "-g", "-o", state.Relative("o"), assembly}, state.folder.string());
+    const TToolResult run =
+        RunTool({"gpasm", "-c", "-g", "-o", state.Relative("o"), assembly}, state.folder.string(), ToolTimeLimitMs());
+    if (run.stopped || run.timedOut) {
+        ToolDidNotFinish(state, "The assembler gpasm", run);
+        return false;
+    }
     if (!run.started || !run.finished) {
         AddError(state, mnToolFailed, mainLine,
                  "The assembler gpasm " + std::string(run.started ? "" : "could not be started: ") + run.failure);
