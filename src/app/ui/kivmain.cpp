@@ -316,7 +316,10 @@ bool Tfkivmain::eventFilter(QObject *watched, QEvent *event)
         auto *window = static_cast<QWidget *>(watched);
         if (window->isWindow() && window->windowModality() != Qt::NonModal) {
             QTimer::singleShot(0, this, [this] {
-                if (!QApplication::activeWindow() && isVisible() && !isMinimized())
+                // The window system may not yet have told that the closed window lost the
+                // keyboard: a hidden active window counts as none.
+                const QWidget *active = QApplication::activeWindow();
+                if ((!active || !active->isVisible()) && isVisible() && !isMinimized())
                     activateWindow();
             });
         }
