@@ -43,6 +43,9 @@ std::unique_ptr<TKivSession> KivStart(const TCommandLine &commandLine)
     ConnectEditorProperties(*session->main, *session->editorProperties);
 
     session->main->FormShow();
+    // The window takes the keyboard when it appears; without a window manager nothing else
+    // would give it, and the menu keys and shortcuts would wait for a click.
+    session->main->activateWindow();
     if (!commandLine.Error.isEmpty())
         ShowError(commandLine.Error);
     return session;
