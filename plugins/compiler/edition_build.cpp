@@ -593,17 +593,21 @@ bool TEditionBuild::Link(TState &state)
 
 void TEditionBuild::AddHexComments(TState &state)
 {
-    // The debugger reads the target device from the first comment line that starts with "PIC"
-    // and shows the header comments: both go before the data records.
+    // The debugger takes the target device from the last comment line that starts with "PIC",
+    // and the user tools' part number from the file's last line: the device line goes last. The
+    // comments follow the end-of-file record, where programmers, gpsim and gpdasm stop reading;
+    // a comment before the data records makes them refuse the file.
     const std::string path = state.Output(state.objectExtension);
     std::string hex;
     if (!ReadWholeFile(path, &hex))
         return;
     const std::string lineEnd = hex.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-    const std::string comments = ";" + state.DisplayProcessor() + lineEnd + ";" +
-                                 state.mainFile.filename().string() + " built by " + m_edition.code + " (" +
-                                 m_edition.displayName + ") " + EditionVersion() + lineEnd;
-    WriteOutput(state, path, comments + hex);
+    if (!hex.empty() && hex.back() != '\n')
+        hex += lineEnd;
+    const std::string comments = ";" + state.mainFile.filename().string() + " built by " + m_edition.code + " (" +
+                                 m_edition.displayName + ") " + EditionVersion() + lineEnd + ";" +
+                                 state.DisplayProcessor() + lineEnd;
+    WriteOutput(state, path, hex + comments);
 }
 
 bool TEditionBuild::WriteOutput(TState &state, const std::string &path, const std::string &text)

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -766,12 +767,27 @@ TEST_F(EditionLibraryTest, HexNamesItsDeviceForTheDebugger)
         TCompileArgs args;
         args.mainFile = Write(QString::fromLatin1(code) + ".asm", source);
         ASSERT_EQ(edition.Compile(args).result, 0) << code;
+        const QString hexPath = Path(QString::fromLatin1(code) + ".hex");
         THexCommentInfo info;
-        ASSERT_TRUE(info.Load(Path(QString::fromLatin1(code) + ".hex")));
+        ASSERT_TRUE(info.Load(hexPath));
         EXPECT_EQ(info.GetDeviceLine(), QString::fromLatin1(device));
-        EXPECT_TRUE(info.GetHeaderText().contains(QStringLiteral("built by ") + code)) << info.GetHeaderText().toStdString();
+        ASSERT_EQ(info.OtherComments.size(), 1);
+        EXPECT_TRUE(info.OtherComments.front().contains(QStringLiteral("built by ") + code)) << info.OtherComments.front().toStdString();
         EXPECT_TRUE(info.Properties.isEmpty());
         EXPECT_FALSE(info.BurnTimeValid);
+        // The device is the file's last line (the user tools' part number), after the end record.
+        const QList<QByteArray> lines = ReadFile(hexPath).trimmed().split('\n');
+        ASSERT_GE(lines.size(), 3);
+        EXPECT_EQ(lines.back().trimmed(), ";" + QByteArray(device));
+        EXPECT_EQ(lines[lines.size() - 3].trimmed(), ":00000001FF");
+        // gputils' disassembler still reads the program: the comments follow the end record.
+        if (!QStandardPaths::findExecutable("gpdasm").isEmpty()) {
+            QProcess gpdasm;
+            gpdasm.start("gpdasm", {"-p", QString::fromLatin1(device).mid(3).toLower().prepend("p"), hexPath});
+            ASSERT_TRUE(gpdasm.waitForFinished(30000));
+            EXPECT_EQ(gpdasm.exitCode(), 0);
+            EXPECT_TRUE(gpdasm.readAllStandardOutput().contains("0000:")) << code;
+        }
         // The call tree still reads the program past the comment lines.
         EXPECT_TRUE(Exists(QString::fromLatin1(code) + ".tre"));
     }
