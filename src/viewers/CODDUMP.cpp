@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <set>
 #include <vector>
@@ -142,19 +143,15 @@ private:
         return true;
     }
 
-    // A block of a table's range that is not in the file whole: its error line, as for any
-    // block. The blocks after it lie further past the end of the file, so a damaged range of up
-    // to 65536 blocks gives one more line for all of them, not a report of a million lines;
-    // true when the range ends with this block.
-    bool BlockMissing(std::uint32_t block, std::uint32_t last)
+    // A block of a table's range; past the end of the file the error line is written and the
+    // table ends there, since every later block of the range lies past the end as well (a
+    // damaged range may name 65,535 of them).
+    bool TableBlock(std::uint32_t block)
     {
+        if (ReadBlock(block))
+            return true;
         Line(QStringLiteral("**** Error reading block ") + QString::number(block));
-        const std::uint32_t end = std::min<std::uint32_t>(last, 0xFFFF);
-        if (block >= end)
-            return false;
-        Line(QStringLiteral("**** Error reading blocks ") + QString::number(block + 1) + QStringLiteral(" to ") +
-             QString::number(end));
-        return true;
+        return false;
     }
 
     // The directory blocks from block 0, each once: a chain that returns to a block it passed
@@ -219,10 +216,9 @@ private:
         if (!d.memoryMap.Present())
             return Absent("Memory map does not exist");
         Line(Sp(9) + QStringLiteral("Start") + Sp(5) + QStringLiteral("End"));
-        bool rangeEnds = false;
-        for (std::uint32_t b = d.memoryMap.first; !rangeEnds && b <= d.memoryMap.last && b <= 0xFFFF; ++b) {
-            if (!ReadBlock(b))
-                rangeEnds = BlockMissing(b, d.memoryMap.last);
+        for (std::uint32_t b = d.memoryMap.first; b <= d.memoryMap.last && b <= 0xFFFF; ++b) {
+            if (!TableBlock(b))
+                break;
             const std::vector<TCodMemoryRange> ranges = codblock::MemoryMap(m_block.data());
             for (std::size_t i = 0; i < ranges.size(); ++i) {
                 const TCodMemoryRange &r = ranges[i];
@@ -242,8 +238,11 @@ private:
             const std::uint16_t b = d.codeBlocks[i];
             if (b == 0)
                 continue;
-            if (!ReadBlock(b))
+            if (!ReadBlock(b)) {
+                // Not the previous block's words under this block's addresses.
                 Line(QStringLiteral("**** Error reading block ") + QString::number(b));
+                continue;
+            }
             for (int r = 0; r < 32; ++r) {
                 QString words;
                 bool any = false;
@@ -291,10 +290,9 @@ private:
         if (!d.fileNames.Present())
             return Absent("Source name table does not exist");
         Line(QStringLiteral("File#") + Sp(6) + QStringLiteral("Source File Name"));
-        bool rangeEnds = false;
-        for (std::uint32_t b = d.fileNames.first; !rangeEnds && b <= d.fileNames.last && b <= 0xFFFF; ++b) {
-            if (!ReadBlock(b))
-                rangeEnds = BlockMissing(b, d.fileNames.last);
+        for (std::uint32_t b = d.fileNames.first; b <= d.fileNames.last && b <= 0xFFFF; ++b) {
+            if (!TableBlock(b))
+                break;
             const std::vector<std::string> names = codblock::FileNames(m_block.data());
             for (std::size_t i = 0; i < names.size(); ++i) {
                 const int number = static_cast<int>((b - d.fileNames.first) * 8 + i);
@@ -326,10 +324,9 @@ private:
         if (!d.symbols.Present())
             return Absent("Symbol table does not exist");
         SymbolHeader();
-        bool rangeEnds = false;
-        for (std::uint32_t b = d.symbols.first; !rangeEnds && b <= d.symbols.last && b <= 0xFFFF; ++b) {
-            if (!ReadBlock(b))
-                rangeEnds = BlockMissing(b, d.symbols.last);
+        for (std::uint32_t b = d.symbols.first; b <= d.symbols.last && b <= 0xFFFF; ++b) {
+            if (!TableBlock(b))
+                break;
             const std::vector<TCodSymbol> symbols = codblock::ShortSymbols(m_block.data());
             for (std::size_t i = 0; i < symbols.size(); ++i)
                 SymbolLine(static_cast<long long>((b - d.symbols.first) * 32 + i), symbols[i].type, symbols[i].value,
@@ -345,10 +342,9 @@ private:
             return Absent("Long symbol table does not exist");
         SymbolHeader();
         long long number = 0;
-        bool rangeEnds = false;
-        for (std::uint32_t b = d.longSymbols.first; !rangeEnds && b <= d.longSymbols.last && b <= 0xFFFF; ++b) {
-            if (!ReadBlock(b))
-                rangeEnds = BlockMissing(b, d.longSymbols.last);
+        for (std::uint32_t b = d.longSymbols.first; b <= d.longSymbols.last && b <= 0xFFFF; ++b) {
+            if (!TableBlock(b))
+                break;
             for (const TCodSymbol &s : codblock::LongSymbols(m_block.data()))
                 SymbolLine(number++, s.type & 0xFF, s.value & 0xFFFF, s.name);
         }
@@ -363,10 +359,9 @@ private:
         Line(QStringLiteral(" Sym#") + QStringLiteral(" Local Hdr") + QStringLiteral("   Symbol Name") +
              QStringLiteral("     Type") + Sp(5) + QStringLiteral("Value") + Sp(5) + QStringLiteral("Start") + Sp(7) +
              QStringLiteral("End"));
-        bool rangeEnds = false;
-        for (std::uint32_t b = d.localSymbols.first; !rangeEnds && b <= d.localSymbols.last && b <= 0xFFFF; ++b) {
-            if (!ReadBlock(b))
-                rangeEnds = BlockMissing(b, d.localSymbols.last);
+        for (std::uint32_t b = d.localSymbols.first; b <= d.localSymbols.last && b <= 0xFFFF; ++b) {
+            if (!TableBlock(b))
+                break;
             const std::vector<TCodLocalSymbol> symbols = codblock::LocalSymbols(m_block.data());
             for (std::size_t i = 0; i < symbols.size(); ++i) {
                 const TCodLocalSymbol &s = symbols[i];
@@ -431,10 +426,9 @@ private:
         }
 
         std::vector<TCodLineEntry> entries;
-        bool rangeEnds = false;
-        for (std::uint32_t b = d.lineNumbers.first; !rangeEnds && b <= d.lineNumbers.last && b <= 0xFFFF; ++b) {
-            if (!ReadBlock(b))
-                rangeEnds = BlockMissing(b, d.lineNumbers.last);
+        for (std::uint32_t b = d.lineNumbers.first; b <= d.lineNumbers.last && b <= 0xFFFF; ++b) {
+            if (!TableBlock(b))
+                break;
             const std::vector<TCodLineEntry> block = codblock::LineEntries(m_block.data());
             entries.insert(entries.end(), block.begin(), block.end());
         }
@@ -472,11 +466,14 @@ private:
                 if (!index.Empty() && hasCode(e) && Misaligned(listing.value(counter - 1), e.address)) {
                     // Page headers of the listing have no entries: catch up with the line
                     // that carries this entry's code.
-                    for (const TListingCodeLine &code : index.CodeLines()) {
-                        if (code.line >= counter + 400)
+                    const std::vector<TListingCodeLine> &codeLines = index.CodeLines();   // in line order
+                    auto from = std::lower_bound(codeLines.begin(), codeLines.end(), counter,
+                                                 [](const TListingCodeLine &code, int line) { return code.line < line; });
+                    for (auto code = from; code != codeLines.end(); ++code) {
+                        if (code->line >= counter + 400)
                             break;
-                        if (code.line >= counter && code.address == e.address) {
-                            counter = code.line;
+                        if (code->address == e.address) {
+                            counter = code->line;
                             break;
                         }
                     }
