@@ -355,6 +355,22 @@ TEST_F(CodDumpTest, BrokenFilesGiveErrorLinesAndEnd)
     EXPECT_FALSE(report.contains(QString("**** Error reading block %1").arg(wholeBlocks + 1)));
     EXPECT_LT(report.size(), 5000);
 
+    // A table whose range runs to block 65,535: one error line at the first missing block, and
+    // the table ends there (no stale entries repeated for every missing block).
+    Bytes longRange = whole;
+    for (int field : {428, 432, 436, 445, 449, 464})
+        Put16(longRange, field, 0xFFFF);
+    const QString longPath = s_dir->filePath("long.cod");
+    ASSERT_TRUE(test::WriteFile(longPath, longRange));
+    report = Report(longPath);
+    int present = 0;
+    for (int field : {426, 430, 434, 443, 447, 462})
+        present += (whole[field] | whole[field + 1]) != 0;
+    EXPECT_EQ(report.filter(QRegularExpression("^\\*\\*\\*\\* Error reading block " + QString::number(blocks) + "$")).size(), present);
+    EXPECT_EQ(report.filter(QRegularExpression("^\\*\\*\\*\\* Error reading block")).size(), present);
+    // At most every block of the file read as each table's entries.
+    EXPECT_LT(report.size(), blocks * (128 + 85 * 4) + 1000);
+
     // Zero-length: a file with nothing but an empty first block.
     const QString empty = s_dir->filePath("empty.cod");
     ASSERT_TRUE(test::WriteFile(empty, Bytes(512, '\0')));
