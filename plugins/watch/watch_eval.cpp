@@ -563,9 +563,9 @@ private:
 
     TValue Name(const TToken &token)
     {
-        const std::string &name = token.text;
+        const std::string name = CName(m_info, token.text);
         if (const TDebugSymbol *symbol = LookUpVariable(m_info, name, m_context.file, m_context.line))
-            return Object(symbol->address, symbol->type, name);
+            return Object(symbol->address, symbol->type, token.text);
         if (m_context.sfrs) {
             for (int pass = 0; pass < 2; ++pass) {
                 for (const TSfr &sfr : *m_context.sfrs) {
@@ -1213,6 +1213,16 @@ private:
 };
 
 }  // namespace
+
+std::string CName(const TDebugInfo &info, const std::string &name)
+{
+    if (name.empty() || !info.SymbolsNamed(name).empty() || !info.FunctionsNamed(name).empty())
+        return name;
+    const std::string label = "_" + name;
+    if (!info.SymbolsNamed(label).empty() || !info.FunctionsNamed(label).empty())
+        return label;
+    return name;
+}
 
 const TDebugSymbol *LookUpVariable(const TDebugInfo &info, const std::string &name, int file, int line)
 {

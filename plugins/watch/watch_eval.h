@@ -49,6 +49,10 @@ struct TEvalContext {
 /// Evaluates `expression`; the result text, or "ERROR: " and the reason.
 std::string Evaluate(const TEvalContext &context, const std::string &expression);
 
+/// The name as the debug file has it: `name` itself, or the C compiler's label "_name" when
+/// only that is in the file (the C name a user types for a variable or function).
+std::string CName(const TDebugInfo &info, const std::string &name);
+
 /// The symbol a name stands for at a scope (the rules above), or nullptr.
 const TDebugSymbol *LookUpVariable(const TDebugInfo &info, const std::string &name, int file, int line);
 

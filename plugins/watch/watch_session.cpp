@@ -163,10 +163,11 @@ bool TWatchSession::FindFunction(std::uint32_t address, std::uint32_t *exitAddre
     return true;
 }
 
-bool TWatchSession::FunctionAddress(const std::string &name, std::int32_t *address) const
+bool TWatchSession::FunctionAddress(const std::string &cName, std::int32_t *address) const
 {
     if (!Loaded())
         return false;
+    const std::string name = CName(m_info, cName);
     const std::int64_t after = *address;
     std::int64_t best = -1;
     for (const TDebugFunction *f : m_info.FunctionsNamed(name)) {

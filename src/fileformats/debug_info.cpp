@@ -209,7 +209,8 @@ int TDebugInfo::BasicType(std::uint32_t basic, std::uint32_t auxSize)
         return 0;
     }
     if (t.kind == TDebugType::tkInteger)
-        t.name = std::string(t.isSigned ? "" : "unsigned ") + "int" + std::to_string(t.size * 8);
+        // The C dialect's names: its integers are unsigned unless declared signed.
+        t.name = std::string(t.isSigned ? "signed " : "") + "int" + std::to_string(t.size * 8);
     for (std::size_t i = 0; i < m_types.size(); ++i) {
         const TDebugType &o = m_types[i];
         if (o.kind == t.kind && o.size == t.size && o.isSigned == t.isSigned && o.name == t.name)

@@ -184,7 +184,7 @@ TEST_F(WatchEvalTest, ExpressionTable)
         {"pt", "{x=-1, y=1000}"},
         {"pt + 1", "ERROR: pt is a struct; name one of its members"},
         {"pt.z", "ERROR: pt has no member 'z'"},
-        {"count.x", "ERROR: count is not a struct (its type is unsigned int8)"},
+        {"count.x", "ERROR: count is not a struct (its type is int8)"},
         // variables with their C types
         {"count", "200 (0xC8)"},
         {"temp", "-100 (0xFF9C)"},
@@ -272,7 +272,7 @@ TEST_F(WatchEvalTest, ModelHasTheTypesOfTheFile)
 {
     const auto arr = m_info.SymbolsNamed("arr");
     ASSERT_EQ(arr.size(), 1u);
-    EXPECT_EQ(m_info.TypeText(arr.front()->type), "int16[4]");
+    EXPECT_EQ(m_info.TypeText(arr.front()->type), "signed int16[4]");
     const auto pt = m_info.SymbolsNamed("pt");
     ASSERT_EQ(pt.size(), 1u);
     const TDebugType &point = m_info.Type(pt.front()->type);
