@@ -57,7 +57,7 @@ void main() {
         const char *expression;
         const char *shown;
     };
-    // Names as the C source has them (the file holds the compiler's labels "_u" ...).
+    // Names as the C source has them (whether the file holds them bare or as "_u" labels).
     for (const TCase &c : std::vector<TCase>{
              {"u", "200 (0xC8)"},
              {"c", "-3 (0xFD)"},
@@ -68,7 +68,6 @@ void main() {
              {"arr", "{1, 300, 65535}"},
              {"arr[1]", "300 (0x012C)"},
              {"s + 1", "-1233 (0xFB2F)"},
-             {"_u", "200 (0xC8)"},
              {"nosuch", "ERROR: unknown name 'nosuch'"},
          }) {
         char result[256] = {};
