@@ -232,7 +232,12 @@ void TToolbars::LoadShortcuts(const QMenuBar *menus, const TIniFile &ini)
         QList<QKeySequence> keys;
         for (const QString &text : ShortcutsFromValue(ini.ReadString(section, key))) {
             const QKeySequence sequence = QKeySequence::fromString(text, QKeySequence::PortableText);
-            if (!sequence.isEmpty() && !keys.contains(sequence))
+            // QKeySequence reads almost any text as some key; a text is a key combination only
+            // when it reads back as itself.
+            const auto plain = [](QString t) { return t.remove(QLatin1Char(' ')).toLower(); };
+            if (sequence.isEmpty() || plain(sequence.toString(QKeySequence::PortableText)) != plain(text))
+                continue;
+            if (!keys.contains(sequence))
                 keys << sequence;
         }
         action->setShortcuts(keys);
