@@ -469,21 +469,21 @@ bool TParser::IsTypeStart(const TToken &t) const
     return false;
 }
 
-bool TParser::ParseDeclSpec(TDeclSpec *spec)
+bool TParser::ParseDeclBase(TDeclBase *declBase)
 {
     int longs = 0;
     bool sawShort = false, sawChar = false, sawInt = false, sawSigned = false, sawUnsigned = false;
     bool sawVoid = false;
     int explicitWidth = 0;   // int8/16/32, 1 for int1
     const TType *named = nullptr;
-    spec->at = Peek().at;
+    declBase->at = Peek().at;
     while (Peek().kind == TTok::Ident) {
         const TToken &t = Peek();
         const std::string &w = t.text;
-        if (w == "static") spec->isStatic = true;
-        else if (w == "typedef") spec->isTypedef = true;
-        else if (w == "const") spec->isConst = true;
-        else if (w == "extern") spec->isExtern = true;
+        if (w == "static") declBase->isStatic = true;
+        else if (w == "typedef") declBase->isTypedef = true;
+        else if (w == "const") declBase->isConst = true;
+        else if (w == "extern") declBase->isExtern = true;
         else if (w == "volatile" || w == "auto" || w == "register" || w == "inline") {}
         else if (w == "void") sawVoid = true;
         else if (w == "int1" || w == "_Bool") explicitWidth = 1;
@@ -499,18 +499,18 @@ bool TParser::ParseDeclSpec(TDeclSpec *spec)
         else if (w == "float" || w == "double" || w == "float32") {
             m_messages.Error(vmFloat, t.at, "Floating point (" + w + ") is not supported by this compiler");
             Next();
-            spec->any = true;
+            declBase->any = true;
             explicitWidth = 8;   // go on as if it were an integer
             continue;
         } else if (w == "struct" || w == "union") {
             Next();
             named = ParseStruct(w == "union");
-            spec->any = true;
+            declBase->any = true;
             continue;
         } else if (w == "enum") {
             Next();
             named = ParseEnum();
-            spec->any = true;
+            declBase->any = true;
             continue;
         } else {
             if (named || sawVoid || explicitWidth || sawInt || sawChar || longs || sawShort || sawSigned || sawUnsigned)
@@ -520,19 +520,19 @@ bool TParser::ParseDeclSpec(TDeclSpec *spec)
                 break;
             named = e->typedefType;
         }
-        spec->any = true;
+        declBase->any = true;
         Next();
     }
-    if (!spec->any)
+    if (!declBase->any)
         return false;
     const bool anyInt = explicitWidth || sawInt || sawChar || longs || sawShort || sawSigned || sawUnsigned;
     if (named && anyInt) {
-        m_messages.Error(vmUnknownType, spec->at, "Bad combination of type words");
+        m_messages.Error(vmUnknownType, declBase->at, "Bad combination of type words");
     }
     if (named) {
-        spec->type = named;
+        declBase->type = named;
     } else if (sawVoid) {
-        spec->type = m_program.types.Void();
+        declBase->type = m_program.types.Void();
     } else if (anyInt) {
         int bits = 8;
         if (explicitWidth)
@@ -544,16 +544,16 @@ bool TParser::ParseDeclSpec(TDeclSpec *spec)
         else if (longs >= 2)
             bits = 32;
         if (bits == 1) {
-            spec->type = m_program.types.Bit();
+            declBase->type = m_program.types.Bit();
         } else {
-            spec->type = m_program.types.Int(bits / 8, sawSigned && !sawUnsigned);
+            declBase->type = m_program.types.Int(bits / 8, sawSigned && !sawUnsigned);
         }
     } else {
         // Only qualifiers and storage words: int8.
-        spec->type = m_program.types.Int(1, false);
+        declBase->type = m_program.types.Int(1, false);
     }
-    if (spec->isConst)
-        spec->type = m_program.types.WithConst(spec->type, true);
+    if (declBase->isConst)
+        declBase->type = m_program.types.WithConst(declBase->type, true);
     return true;
 }
 
@@ -591,8 +591,8 @@ const TType *TParser::ParseStruct(bool isUnion)
     int bitUsed = 0;
     int size = 0;
     while (!AtEnd() && !Peek().Is("}")) {
-        TDeclSpec spec;
-        if (!ParseDeclSpec(&spec)) {
+        TDeclBase declBase;
+        if (!ParseDeclBase(&declBase)) {
             m_messages.Error(vmDeclaration, Peek().at, "Expecting a member declaration");
             SkipTo(";", "}");
             Accept(";");
@@ -602,10 +602,10 @@ const TType *TParser::ParseStruct(bool isUnion)
             TDeclarator decl;
             int bitWidth = -1;
             if (!Peek().Is(":")) {
-                if (!ParseDeclarator(spec.type, &decl))
+                if (!ParseDeclarator(declBase.type, &decl))
                     break;
             } else {
-                decl.type = spec.type;
+                decl.type = declBase.type;
                 decl.at = Peek().at;
             }
             if (Accept(":")) {
@@ -770,8 +770,8 @@ bool TParser::ParseDeclarator(const TType *base, TDeclarator *decl, bool abstrac
                     m_messages.Error(vmUnsupported, m_tokens[m_pos - 1].at, "Functions with a variable number of arguments are not supported");
                     continue;
                 }
-                TDeclSpec pspec;
-                if (!ParseDeclSpec(&pspec)) {
+                TDeclBase pspec;
+                if (!ParseDeclBase(&pspec)) {
                     m_messages.Error(vmExpected, Peek().at, "Expecting a parameter type");
                     SkipTo(")");
                     break;
@@ -822,23 +822,23 @@ bool TParser::ParseDeclarator(const TType *base, TDeclarator *decl, bool abstrac
 
 const TType *TParser::ParseTypeName()
 {
-    TDeclSpec spec;
-    if (!ParseDeclSpec(&spec))
+    TDeclBase declBase;
+    if (!ParseDeclBase(&declBase))
         return nullptr;
     TDeclarator decl;
-    ParseDeclarator(spec.type, &decl, true);
-    return decl.type ? decl.type : spec.type;
+    ParseDeclarator(declBase.type, &decl, true);
+    return decl.type ? decl.type : declBase.type;
 }
 
 void TParser::ExternalDeclaration()
 {
-    TDeclSpec spec;
+    TDeclBase declBase;
     const TToken &first = Peek();
-    if (!ParseDeclSpec(&spec)) {
+    if (!ParseDeclBase(&declBase)) {
         // A function without a result type (main() { ... }) is void.
         if (first.kind == TTok::Ident && Peek(1).Is("(")) {
-            spec.type = m_program.types.Void();
-            spec.at = first.at;
+            declBase.type = m_program.types.Void();
+            declBase.at = first.at;
         } else {
             m_messages.Error(vmDeclaration, first.at, "Expecting a declaration");
             SkipTo(";", "}");
@@ -852,12 +852,12 @@ void TParser::ExternalDeclaration()
     bool firstDeclarator = true;
     do {
         TDeclarator decl;
-        if (!ParseDeclarator(spec.type, &decl)) {
+        if (!ParseDeclarator(declBase.type, &decl)) {
             SkipTo(";", "}");
             Accept(";");
             return;
         }
-        if (spec.isTypedef) {
+        if (declBase.isTypedef) {
             TEntry e;
             e.typedefType = decl.type;
             Bind(decl.name, e, decl.at);
@@ -865,12 +865,12 @@ void TParser::ExternalDeclaration()
         }
         if (decl.isFunction) {
             if (firstDeclarator && Peek().Is("{")) {
-                FunctionDefinition(spec, decl);
+                FunctionDefinition(declBase, decl);
                 return;
             }
             DeclareFunction(decl, false);
         } else {
-            DeclareVariable(spec, decl, true);
+            DeclareVariable(declBase, decl, true);
         }
         firstDeclarator = false;
     } while (Accept(","));
@@ -914,9 +914,9 @@ TSymbol *TParser::DeclareFunction(const TDeclarator &decl, bool definition)
     return f->symbol;
 }
 
-void TParser::FunctionDefinition(const TDeclSpec &spec, TDeclarator &decl)
+void TParser::FunctionDefinition(const TDeclBase &declBase, TDeclarator &decl)
 {
-    (void)spec;
+    (void)declBase;
     TSymbol *s = DeclareFunction(decl, true);
     TFunction *f = s->function;
     if (!m_pendingInterrupt.empty()) {
@@ -1070,7 +1070,7 @@ bool TParser::ParseInitializer(const TType *type, int offset, std::vector<TInitB
     return true;
 }
 
-void TParser::DeclareVariable(const TDeclSpec &spec, TDeclarator &decl, bool global)
+void TParser::DeclareVariable(const TDeclBase &declBase, TDeclarator &decl, bool global)
 {
     const TType *type = decl.type;
     if (type->kind == TTypeKind::Void) {
@@ -1085,11 +1085,11 @@ void TParser::DeclareVariable(const TDeclSpec &spec, TDeclarator &decl, bool glo
     s->name = decl.name;
     s->at = decl.at;
     s->type = type;
-    const bool isConst = type->isConst || (type->kind == TTypeKind::Array && type->target->isConst) || spec.isConst;
+    const bool isConst = type->isConst || (type->kind == TTypeKind::Array && type->target->isConst) || declBase.isConst;
     if (global)
         s->storage = TStorage::Global;
     else
-        s->storage = spec.isStatic ? TStorage::Static : TStorage::Local;
+        s->storage = declBase.isStatic ? TStorage::Static : TStorage::Local;
     s->owner = global ? nullptr : m_function;
 
     std::vector<std::pair<int, TExpr *>> runtime;
@@ -1143,13 +1143,13 @@ void TParser::DeclareVariable(const TDeclSpec &spec, TDeclarator &decl, bool glo
         s->asmName = decl.name;
         if (global) {
             TEntry *old = m_scopes.front().names.count(decl.name) ? &m_scopes.front().names[decl.name] : nullptr;
-            if (old && old->symbol && old->symbol->storage != TStorage::Function && spec.isExtern)
+            if (old && old->symbol && old->symbol->storage != TStorage::Function && declBase.isExtern)
                 return;
         }
         if (global || s->storage == TStorage::Constant)
             m_program.globals.push_back(s);
     }
-    if (spec.isExtern && global) {
+    if (declBase.isExtern && global) {
         // An extern declaration without a definition elsewhere in the same program defines it.
     }
     TEntry e;
@@ -1524,18 +1524,18 @@ TStmt *TParser::Block(bool newScope)
 
 void TParser::LocalDeclaration(std::vector<TStmt *> *out)
 {
-    TDeclSpec spec;
-    ParseDeclSpec(&spec);
+    TDeclBase declBase;
+    ParseDeclBase(&declBase);
     if (Accept(";"))
         return;
     do {
         TDeclarator decl;
-        if (!ParseDeclarator(spec.type, &decl)) {
+        if (!ParseDeclarator(declBase.type, &decl)) {
             SkipTo(";", "}");
             Accept(";");
             return;
         }
-        if (spec.isTypedef) {
+        if (declBase.isTypedef) {
             TEntry e;
             e.typedefType = decl.type;
             Bind(decl.name, e, decl.at);
@@ -1546,7 +1546,7 @@ void TParser::LocalDeclaration(std::vector<TStmt *> *out)
             continue;
         }
         m_pendingInit.clear();
-        DeclareVariable(spec, decl, false);
+        DeclareVariable(declBase, decl, false);
         for (TStmt *s : m_pendingInit)
             out->push_back(s);
         m_pendingInit.clear();

@@ -40,7 +40,7 @@ private:
         std::map<std::string, TEntry> names;
         std::map<std::string, TStruct *> tags;
     };
-    struct TDeclSpec {
+    struct TDeclBase {
         const TType *type = nullptr;
         bool isStatic = false;
         bool isTypedef = false;
@@ -71,13 +71,13 @@ private:
     // Declarations.
     void ExternalDeclaration();
     bool IsTypeStart(const TToken &t) const;
-    bool ParseDeclSpec(TDeclSpec *spec);
+    bool ParseDeclBase(TDeclBase *declBase);
     const TType *ParseStruct(bool isUnion);
     const TType *ParseEnum();
     bool ParseDeclarator(const TType *base, TDeclarator *decl, bool abstractAllowed = false);
     const TType *ParseTypeName();
-    void DeclareVariable(const TDeclSpec &spec, TDeclarator &decl, bool global);
-    void FunctionDefinition(const TDeclSpec &spec, TDeclarator &decl);
+    void DeclareVariable(const TDeclBase &declBase, TDeclarator &decl, bool global);
+    void FunctionDefinition(const TDeclBase &declBase, TDeclarator &decl);
     TSymbol *DeclareFunction(const TDeclarator &decl, bool definition);
     bool ParseInitializer(const TType *type, int offset, std::vector<TInitByte> *bytes, int *arrayCount,
                           std::vector<std::pair<int, TExpr *>> *runtime);

@@ -267,30 +267,30 @@ TFormat SplitFormat(std::string &expression, int *places)
     }
     if (comma == std::string::npos)
         return TFormat::fmDefault;
-    std::string spec = expression.substr(comma + 1);
-    while (!spec.empty() && std::isspace(static_cast<unsigned char>(spec.back())))
-        spec.pop_back();
-    while (!spec.empty() && std::isspace(static_cast<unsigned char>(spec.front())))
-        spec.erase(spec.begin());
+    std::string formatText = expression.substr(comma + 1);
+    while (!formatText.empty() && std::isspace(static_cast<unsigned char>(formatText.back())))
+        formatText.pop_back();
+    while (!formatText.empty() && std::isspace(static_cast<unsigned char>(formatText.front())))
+        formatText.erase(formatText.begin());
     TFormat format = TFormat::fmDefault;
-    if (spec == "h" || spec == "H" || spec == "x" || spec == "X")
+    if (formatText == "h" || formatText == "H" || formatText == "x" || formatText == "X")
         format = TFormat::fmHex;
-    else if (spec == "b" || spec == "B")
+    else if (formatText == "b" || formatText == "B")
         format = TFormat::fmBinary;
-    else if (spec == "c" || spec == "C")
+    else if (formatText == "c" || formatText == "C")
         format = TFormat::fmChar;
-    else if (spec == "s" || spec == "S")
+    else if (formatText == "s" || formatText == "S")
         format = TFormat::fmString;
-    else if (spec == "d" || spec == "D")
+    else if (formatText == "d" || formatText == "D")
         format = TFormat::fmDecimal;
-    else if (spec.size() == 2 && spec[0] == '.' && std::isdigit(static_cast<unsigned char>(spec[1]))) {
+    else if (formatText.size() == 2 && formatText[0] == '.' && std::isdigit(static_cast<unsigned char>(formatText[1]))) {
         format = TFormat::fmFloat;
-        *places = spec[1] - '0';
-    } else if (spec == ".") {
+        *places = formatText[1] - '0';
+    } else if (formatText == ".") {
         format = TFormat::fmFloat;
         *places = 4;
     } else {
-        Fail("unknown display format ',"+ spec + "' (use ,h ,b ,c ,s ,d or ,.N)");
+        Fail("unknown display format ',"+ formatText + "' (use ,h ,b ,c ,s ,d or ,.N)");
     }
     expression.resize(comma);
     return format;

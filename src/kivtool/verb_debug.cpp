@@ -184,10 +184,10 @@ int VerbDebug(const QStringList &arguments)
             session.Run();
             PrintStop(session, host);
         } else if (command == QLatin1String("break") && !args.isEmpty()) {
-            const QString spec = args.takeFirst();
-            const qsizetype colon = spec.lastIndexOf(QLatin1Char(':'));
-            const QString file = QFileInfo(spec.left(colon)).absoluteFilePath();
-            if (colon <= 0 || session.Breaks().AddBreak(file, spec.mid(colon + 1).toInt()) < 0)
+            const QString place = args.takeFirst();
+            const qsizetype colon = place.lastIndexOf(QLatin1Char(':'));
+            const QString file = QFileInfo(place.left(colon)).absoluteFilePath();
+            if (colon <= 0 || session.Breaks().AddBreak(file, place.mid(colon + 1).toInt()) < 0)
                 rc = 1;
         } else if (command == QLatin1String("watch") && !args.isEmpty()) {
             const QString expression = args.takeFirst();

@@ -238,10 +238,10 @@ TEST_F(FindMainTest, FindInFilesErrors)
 
 TEST_F(FindMainTest, FindInFilesKeepsTheWindowAliveAndCanBeCancelled)
 {
-    kiv::test::TTreeSpec spec;
-    spec.files = 100;
-    spec.filesPerFolder = 50;
-    ASSERT_GT(kiv::test::WriteGeneratedTree(W("tree"), spec), 0);
+    kiv::test::TTreeShape shape;
+    shape.files = 100;
+    shape.filesPerFolder = 50;
+    ASSERT_GT(kiv::test::WriteGeneratedTree(W("tree"), shape), 0);
     ASSERT_GE(m_main->doopenfile(File("main.c", "x\n"), 'R'), 0);
     TFindOptions options;
     options.text = "value";

@@ -17,7 +17,7 @@
 
 namespace kiv::test {
 
-struct TTreeSpec {
+struct TTreeShape {
     int files = 2000;
     int linesPerFile = 300;
     int filesPerFolder = 100;
@@ -91,15 +91,15 @@ private:
 
 /// Writes the tree under `root` (folders "dir00", "dir01", ... with files "fileNNNN.c");
 /// returns the bytes written, or -1 when a file could not be written.
-inline qint64 WriteGeneratedTree(const QString &root, const TTreeSpec &spec = {})
+inline qint64 WriteGeneratedTree(const QString &root, const TTreeShape &shape = {})
 {
-    TTreeGenerator gen(spec.seed);
+    TTreeGenerator gen(shape.seed);
     qint64 total = 0;
-    for (int f = 0; f < spec.files; ++f) {
-        const QString folder = root + QStringLiteral("/dir%1").arg(f / spec.filesPerFolder, 2, 10, QLatin1Char('0'));
+    for (int f = 0; f < shape.files; ++f) {
+        const QString folder = root + QStringLiteral("/dir%1").arg(f / shape.filesPerFolder, 2, 10, QLatin1Char('0'));
         QDir().mkpath(folder);
         QByteArray text;
-        for (int l = 0; l < spec.linesPerFile; ++l)
+        for (int l = 0; l < shape.linesPerFile; ++l)
             text += gen.Line() + '\n';
         QFile file(folder + QStringLiteral("/file%1.c").arg(f, 4, 10, QLatin1Char('0')));
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size())

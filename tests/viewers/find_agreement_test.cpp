@@ -118,10 +118,10 @@ const TOptions kAllOptions[] = {{false, false}, {true, false}, {false, true}, {t
 
 TEST_F(FindAgreement, GeneratedTree)
 {
-    kiv::test::TTreeSpec spec;
-    spec.files = 60;
-    spec.filesPerFolder = 20;
-    ASSERT_GT(kiv::test::WriteGeneratedTree(Path("tree"), spec), 0);
+    kiv::test::TTreeShape shape;
+    shape.files = 60;
+    shape.filesPerFolder = 20;
+    ASSERT_GT(kiv::test::WriteGeneratedTree(Path("tree"), shape), 0);
     for (const TOptions &o : kAllOptions) {
         ExpectAgreement(QString::fromLatin1(kiv::test::CommonWord()), Path("tree"), o, true);
         ExpectAgreement(QStringLiteral("Value"), Path("tree"), o, true);

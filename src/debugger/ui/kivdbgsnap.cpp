@@ -24,12 +24,12 @@ namespace kiv {
 
 namespace {
 
-struct TBoxSpec {
+struct TBoxEntry {
     const char *name;
     const char *caption;
 };
 
-const TBoxSpec kBoxes[] = {
+const TBoxEntry kBoxes[] = {
     {"status", "Time, project, PC, W and status"}, {"watches", "Watches"}, {"breaks", "Breaks"},
     {"ram", "RAM -"}, {"eeprom", "Data EEPROM"}, {"rompc", "ROM - PC location only"},
     {"rompcpm6", "ROM - PC +/-6 locations"}, {"romrange", "ROM -"}, {"perifs", "Peripherals"}, {"stack", "Stack"},
@@ -123,13 +123,13 @@ Tfkivdbgsnap::Tfkivdbgsnap(TSnapshotModel &snapshot, QWidget *parent)
     m_ramEnd = HexEdit(this, "ramend");
     m_romStart = HexEdit(this, "romstart");
     m_romEnd = HexEdit(this, "romend");
-    for (const TBoxSpec &spec : kBoxes) {
-        QCheckBox *box = add(spec.name, spec.caption);
+    for (const TBoxEntry &entry : kBoxes) {
+        QCheckBox *box = add(entry.name, entry.caption);
         const int row = n / 2 + 1;
         const int column = n % 2;
-        if (QLatin1String(spec.name) == QLatin1String("ram") || QLatin1String(spec.name) == QLatin1String("romrange")) {
+        if (QLatin1String(entry.name) == QLatin1String("ram") || QLatin1String(entry.name) == QLatin1String("romrange")) {
             auto *range = new QHBoxLayout;
-            const bool ram = QLatin1String(spec.name) == QLatin1String("ram");
+            const bool ram = QLatin1String(entry.name) == QLatin1String("ram");
             range->addWidget(box);
             range->addWidget(ram ? m_ramStart : m_romStart);
             range->addWidget(new QLabel(QStringLiteral("to"), this));
