@@ -372,6 +372,21 @@ QByteArray PathBytes(const QString &path)
 
 }  // namespace
 
+template <typename F>
+bool TDbgProxy::CallWithMessage(QString &msg, F &&call)
+{
+    TDbgCallGuard guard(*this);
+    if (RefuseWhileBusy(msg)) {
+        guard.Done();
+        return false;
+    }
+    TMsg m;
+    const int32_t ok = call(m.text);
+    guard.Done();
+    msg = m.Text();
+    return ok != 0;
+}
+
 bool TDbgProxy::Name(QString &name)
 {
     TDbgCallGuard guard(*this);
@@ -408,17 +423,9 @@ bool TDbgProxy::GetOptions(QStringList &rows)
 
 bool TDbgProxy::EstablishCommunication(const QString &settingsFile, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_establishCommunication(PathBytes(settingsFile).constData(), m.text,
-                                                kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_establishCommunication(PathBytes(settingsFile).constData(), text, kDbgMessageCapacity);
+    });
 }
 
 void TDbgProxy::SetDirectory(const QString &devicesDat)
@@ -432,36 +439,20 @@ void TDbgProxy::SetDirectory(const QString &devicesDat)
 
 bool TDbgProxy::SetWarningCallback(QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_setWarningCallback(&TDbgProxy::WarningEntry, m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_setWarningCallback(&TDbgProxy::WarningEntry, text, kDbgMessageCapacity);
+    });
 }
 
-#define KIV_MSG_ONLY(Method, member)                                    \
-    bool TDbgProxy::Method(QString &msg)                                \
-    {                                                                   \
-        TDbgCallGuard guard(*this);                                     \
-        if (RefuseWhileBusy(msg)) {                                     \
-            guard.Done();                                               \
-            return false;                                               \
-        }                                                               \
-        TMsg m;                                                         \
-        const int32_t ok = member(m.text, kDbgMessageCapacity);         \
-        guard.Done();                                                   \
-        msg = m.Text();                                                 \
-        return ok != 0;                                                 \
-    }
+bool TDbgProxy::StartLog(QString &msg)
+{
+    return CallWithMessage(msg, [&](char *text) { return m_startLog(text, kDbgMessageCapacity); });
+}
 
-KIV_MSG_ONLY(StartLog, m_startLog)
-KIV_MSG_ONLY(Reset, m_reset)
-#undef KIV_MSG_ONLY
+bool TDbgProxy::Reset(QString &msg)
+{
+    return CallWithMessage(msg, [&](char *text) { return m_reset(text, kDbgMessageCapacity); });
+}
 
 bool TDbgProxy::Stop(QString &msg)
 {
@@ -476,139 +467,81 @@ bool TDbgProxy::Stop(QString &msg)
 
 bool TDbgProxy::GetTargetName(QString &name, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    char buffer[kDbgTextSize] = {};
-    TMsg m;
-    const int32_t ok = m_getTargetName(buffer, kDbgMessageCapacity, 1, m.text, kDbgMessageCapacity);
-    guard.Done();
-    name = LibraryText(buffer, kDbgTextSize);
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        char buffer[kDbgTextSize] = {};
+        const int32_t ok = m_getTargetName(buffer, kDbgMessageCapacity, 1, text, kDbgMessageCapacity);
+        name = LibraryText(buffer, kDbgTextSize);
+        return ok;
+    });
 }
 
 bool TDbgProxy::ForceChip(const QString &name, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_forceChip(name.toLatin1().constData(), m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_forceChip(name.toLatin1().constData(), text, kDbgMessageCapacity);
+    });
 }
 
 bool TDbgProxy::GetSupportedTargets(quint8 &families, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
     uint8_t bits = 0;
     uint8_t other = 0;
-    const int32_t ok = m_getSupportedTargets(&bits, &other, m.text, kDbgMessageCapacity);
-    guard.Done();
-    families = bits;
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        const int32_t ok = m_getSupportedTargets(&bits, &other, text, kDbgMessageCapacity);
+        families = bits;
+        return ok;
+    });
 }
 
 bool TDbgProxy::ReadRevision(quint8 &revision, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
     uint8_t value = 0;
-    const int32_t ok = m_readRevision(&value, m.text, kDbgMessageCapacity);
-    guard.Done();
-    revision = value;
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        const int32_t ok = m_readRevision(&value, text, kDbgMessageCapacity);
+        revision = value;
+        return ok;
+    });
 }
 
 bool TDbgProxy::PalexDeactivate(QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_palexDeactivate(2, m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_palexDeactivate(2, text, kDbgMessageCapacity);
+    });
 }
 
 bool TDbgProxy::PalexSetTarget(char character, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_palexSetTarget(uint8_t(character), 500, m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_palexSetTarget(uint8_t(character), 500, text, kDbgMessageCapacity);
+    });
 }
 
 bool TDbgProxy::SetEraseMode(quint8 eraseMode, quint8 programMode, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_setEraseMode(eraseMode, programMode, m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_setEraseMode(eraseMode, programMode, text, kDbgMessageCapacity);
+    });
 }
 
 bool TDbgProxy::ReadVdd(double &volts, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
     double value = 0;
-    const int32_t ok = m_readVdd(0, &value, m.text, kDbgMessageCapacity);
-    guard.Done();
-    volts = value;
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        const int32_t ok = m_readVdd(0, &value, text, kDbgMessageCapacity);
+        volts = value;
+        return ok;
+    });
 }
 
 bool TDbgProxy::GetClockSpeed(double &mhz, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
     double value = 0;
-    const int32_t ok = m_getClockSpeed(0, &value, m.text, kDbgMessageCapacity);
-    guard.Done();
-    mhz = value;
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        const int32_t ok = m_getClockSpeed(0, &value, text, kDbgMessageCapacity);
+        mhz = value;
+        return ok;
+    });
 }
 
 bool TDbgProxy::DownloadToTarget(const QString &file, QString &msg)
@@ -693,135 +626,74 @@ bool TDbgProxy::Go1(quint32 &pc, quint8 &w, quint8 &status, quint8 mode, QString
 
 bool TDbgProxy::Step(quint32 &pc, quint8 &w, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
     uint32_t p = pc;
     uint8_t value = w;
-    const int32_t ok = m_step(&p, &value, 0, m.text, kDbgMessageCapacity);
-    guard.Done();
-    pc = p;
-    w = value;
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        const int32_t ok = m_step(&p, &value, 0, text, kDbgMessageCapacity);
+        pc = p;
+        w = value;
+        return ok;
+    });
 }
 
 bool TDbgProxy::SetBreak(qint32 address, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_setBreak(address, m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_setBreak(address, text, kDbgMessageCapacity);
+    });
 }
 
 bool TDbgProxy::ClearBreak(qint32 address, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_clearBreak(address, m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_clearBreak(address, text, kDbgMessageCapacity);
+    });
 }
 
 bool TDbgProxy::ReadRam(int address, int count, quint8 *data, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_readRam(address, count, data, m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_readRam(address, count, data, text, kDbgMessageCapacity);
+    });
 }
 
 bool TDbgProxy::WriteRam(int address, int count, const quint8 *data, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_writeRam(address, count, data, m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_writeRam(address, count, data, text, kDbgMessageCapacity);
+    });
 }
 
 bool TDbgProxy::ValidRam(int count, quint8 *valid, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_validRam(0, count, valid, m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_validRam(0, count, valid, text, kDbgMessageCapacity);
+    });
 }
 
 bool TDbgProxy::ReadEeprom(int address, int count, quint8 *data, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_readEeprom(1, address, count, data, m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_readEeprom(1, address, count, data, text, kDbgMessageCapacity);
+    });
 }
 
 bool TDbgProxy::WriteEeprom(int address, int count, const quint8 *data, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    const int32_t ok = m_writeEeprom(1, address, count, data, m.text, kDbgMessageCapacity);
-    guard.Done();
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        return m_writeEeprom(1, address, count, data, text, kDbgMessageCapacity);
+    });
 }
 
 bool TDbgProxy::ReadStack(int &count, quint32 *entries, QString &msg)
 {
-    TDbgCallGuard guard(*this);
-    if (RefuseWhileBusy(msg)) {
-        guard.Done();
-        return false;
-    }
-    TMsg m;
-    int32_t n = entries ? count : 0;
-    const int32_t ok = m_readStack(&n, entries, m.text, kDbgMessageCapacity);
-    guard.Done();
-    // Never more entries than the caller has room for.
-    count = entries ? std::clamp<int32_t>(n, 0, count) : std::max<int32_t>(n, 0);
-    msg = m.Text();
-    return ok != 0;
+    return CallWithMessage(msg, [&](char *text) {
+        int32_t n = entries ? count : 0;
+        const int32_t ok = m_readStack(&n, entries, text, kDbgMessageCapacity);
+        // Never more entries than the caller has room for.
+        count = entries ? std::clamp<int32_t>(n, 0, count) : std::max<int32_t>(n, 0);
+        return ok;
+    });
 }
 
 bool TDbgProxy::SetTargetOutput()

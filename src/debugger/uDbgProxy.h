@@ -148,6 +148,10 @@ private:
     int32_t RunOnWorker(std::function<int32_t()> call);
     /// Fails the call with a "busy" message while a worker call is pending.
     bool RefuseWhileBusy(QString &msg);
+    /// One short call that reports through a message buffer: refused while a worker call is
+    /// pending, counted by the call guard; `call` gets the buffer and returns the library's
+    /// result, and the buffer's text ends in `msg`.
+    template <typename F> bool CallWithMessage(QString &msg, F &&call);
     void Enter();
     void Leave();
 
