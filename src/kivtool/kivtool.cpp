@@ -2,6 +2,7 @@
 
 #include "kivtool.h"
 
+#include "pc_chipr.h"
 #include "pc_dirs.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,35 @@ QTextStream &Err()
 {
     static QTextStream stream(stderr);
     return stream;
+}
+
+int FindDeviceArgument(const QStringList &args, const char *verb, const char *usage,
+                       QLatin1String option, QString &optionFile, DeviceRecord &device)
+{
+    QString file = UtilsDir() + QStringLiteral("devices.dat");
+    QString name;
+    bool bad = false;
+    for (int n = 0; n < args.size() && !bad; ++n) {
+        const QString &a = args[n];
+        if (a == QLatin1String("--file") && n + 1 < args.size())
+            file = args[++n];
+        else if (a == option && n + 1 < args.size())
+            optionFile = args[++n];
+        else if (!a.startsWith(QLatin1String("--")) && name.isEmpty())
+            name = a;
+        else
+            bad = true;
+    }
+    if (bad || name.isEmpty()) {
+        Err() << "usage: " << usage << '\n';
+        return 2;
+    }
+    SetDeviceFile(file);
+    if (!FindDevice(name, device)) {
+        Err() << "kivtool " << verb << ": no device \"" << name << "\" in " << file << '\n';
+        return 1;
+    }
+    return 0;
 }
 
 int VerbCod(const QStringList &args);

@@ -27,31 +27,11 @@ void PrintList(const char *title, const QList<TAnalogOption> &options, int selec
 
 int VerbAdc(const QStringList &args)
 {
-    QString file = UtilsDir() + QStringLiteral("devices.dat");
     QString optionFile = AnalogOptionFile();
-    QString name;
-    bool usage = false;
-    for (int n = 0; n < args.size() && !usage; ++n) {
-        const QString &a = args[n];
-        if (a == QLatin1String("--file") && n + 1 < args.size())
-            file = args[++n];
-        else if (a == QLatin1String("--options") && n + 1 < args.size())
-            optionFile = args[++n];
-        else if (!a.startsWith(QLatin1String("--")) && name.isEmpty())
-            name = a;
-        else
-            usage = true;
-    }
-    if (usage || name.isEmpty()) {
-        Err() << "usage: kivtool adc [--file devices.dat] [--options KIV.HT] NAME\n";
-        return 2;
-    }
-    SetDeviceFile(file);
     DeviceRecord device;
-    if (!FindDevice(name, device)) {
-        Err() << "kivtool adc: no device \"" << name << "\" in " << file << '\n';
-        return 1;
-    }
+    const char usage[] = "kivtool adc [--file devices.dat] [--options KIV.HT] NAME";
+    if (const int code = FindDeviceArgument(args, "adc", usage, QLatin1String("--options"), optionFile, device))
+        return code;
     if (device.adcChannels() == 0) {
         Out() << device.name() << ": no A/D converter\n";
         return 0;

@@ -12,31 +12,12 @@ namespace kiv::tool {
 
 int VerbFuses(const QStringList &args)
 {
-    QString file = UtilsDir() + QStringLiteral("devices.dat");
     QString descriptionFile = FuseDescriptionFile();
-    QString name;
-    bool usage = false;
-    for (int n = 0; n < args.size() && !usage; ++n) {
-        const QString &a = args[n];
-        if (a == QLatin1String("--file") && n + 1 < args.size())
-            file = args[++n];
-        else if (a == QLatin1String("--descriptions") && n + 1 < args.size())
-            descriptionFile = args[++n];
-        else if (!a.startsWith(QLatin1String("--")) && name.isEmpty())
-            name = a;
-        else
-            usage = true;
-    }
-    if (usage || name.isEmpty()) {
-        Err() << "usage: kivtool fuses [--file devices.dat] [--descriptions fuses.txt] NAME\n";
-        return 2;
-    }
-    SetDeviceFile(file);
     DeviceRecord device;
-    if (!FindDevice(name, device)) {
-        Err() << "kivtool fuses: no device \"" << name << "\" in " << file << '\n';
-        return 1;
-    }
+    const char usage[] = "kivtool fuses [--file devices.dat] [--descriptions fuses.txt] NAME";
+    if (const int code =
+            FindDeviceArgument(args, "fuses", usage, QLatin1String("--descriptions"), descriptionFile, device))
+        return code;
     FuseNameTable names;
     LoadFuseNames(names);
     TDescriptionFile descriptions;
