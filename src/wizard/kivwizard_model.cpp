@@ -106,9 +106,6 @@ TWizardModel::TWizardModel()
     RefreshTimers();
 }
 
-
-
-
 void TWizardModel::CreateControls()
 {
     auto list = [this](const QString &name, const QString &caption, int page,
