@@ -5,6 +5,7 @@
 
 namespace kiv {
 struct DeviceRecord;
+struct TFindOptions;
 }
 
 namespace kiv::tool {
@@ -19,5 +20,9 @@ QTextStream &Err();
 /// 1), and 0 when `device` was found.
 int FindDeviceArgument(const QStringList &args, const char *verb, const char *usage,
                        QLatin1String option, QString &optionFile, DeviceRecord &device);
+
+/// Reads the options "--case" and "--word" of find and replace into `options` and the other
+/// arguments into `operands` ("--" ends the options). False on an unknown option.
+bool ReadFindArguments(const QStringList &args, TFindOptions &options, QStringList &operands);
 
 }  // namespace kiv::tool

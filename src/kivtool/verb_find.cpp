@@ -48,10 +48,8 @@ int Usage()
 
 }  // namespace
 
-int VerbFind(const QStringList &args)
+bool ReadFindArguments(const QStringList &args, TFindOptions &options, QStringList &operands)
 {
-    TFindOptions options;
-    QStringList operands;
     bool optionsDone = false;
     for (const QString &arg : args) {
         if (!optionsDone && arg == QLatin1String("--case"))
@@ -61,11 +59,18 @@ int VerbFind(const QStringList &args)
         else if (!optionsDone && arg == QLatin1String("--"))
             optionsDone = true;
         else if (!optionsDone && arg.startsWith(QLatin1String("--")))
-            return Usage();
+            return false;
         else
             operands << arg;
     }
-    if (operands.size() < 2)
+    return true;
+}
+
+int VerbFind(const QStringList &args)
+{
+    TFindOptions options;
+    QStringList operands;
+    if (!ReadFindArguments(args, options, operands) || operands.size() < 2)
         return Usage();
     options.text = operands.takeFirst();
     if (options.text.isEmpty() || options.text.contains('\n') || options.text.contains('\r')) {

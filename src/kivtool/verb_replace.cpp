@@ -14,18 +14,7 @@ int VerbReplace(const QStringList &args)
 {
     TFindOptions options;
     QStringList operands;
-    bool optionsDone = false;
-    for (const QString &arg : args) {
-        if (!optionsDone && arg == QLatin1String("--case"))
-            options.matchCase = true;
-        else if (!optionsDone && arg == QLatin1String("--word"))
-            options.wholeWord = true;
-        else if (!optionsDone && arg == QLatin1String("--"))
-            optionsDone = true;
-        else
-            operands << arg;
-    }
-    if (operands.size() < 3) {
+    if (!ReadFindArguments(args, options, operands) || operands.size() < 3) {
         Err() << "usage: kivtool replace [--case] [--word] PATTERN REPLACEMENT FILE...\n";
         return 2;
     }
