@@ -209,6 +209,7 @@ struct TProgram {
     bool icd = false;
     int pointerWidth = 0;                 /// #device *=8 / *=16; 0 when not given
     int adcBits = 0;                      /// #device adc=
+    TSourceSpan adcBitsAt;
     std::uint32_t clock = 0;              /// #use delay(clock=...)
     TSourceSpan clockAt;
     struct TSerial {

@@ -48,7 +48,128 @@ bool IsIdentifier(const std::string &s)
     return true;
 }
 
+// The result width of the part's converter: 8 with one result register, 12 where the result
+// mode bit ADRMD chooses between 10 and 12 bits, 10 otherwise.
+int AdcResolution(const TTarget &t)
+{
+    if (t.Register("ADRESH") < 0 && t.Register("ADRESL") < 0)
+        return 8;
+    return t.bitNames.count("ADRMD") ? 12 : 10;
+}
+
+// Analog channel -> pin of the usual pin-outs of the families whose headers name the select bit
+// of each pin (ANSA4) but not the channel on it: the channel numbers of their data sheets.
+struct TPinOut {
+    const char *name;
+    std::vector<std::pair<int, const char *>> pins;
+};
+
+const TPinOut kPinOut8{"8-pin", {{0, "A0"}, {1, "A1"}, {2, "A2"}, {3, "A4"}}};
+const TPinOut kPinOut14{"14-pin", {{0, "A0"}, {1, "A1"}, {2, "A2"}, {3, "A4"}, {4, "C0"}, {5, "C1"}, {6, "C2"}, {7, "C3"}}};
+const TPinOut kPinOut18{"18-pin", {{0, "A0"}, {1, "A1"}, {2, "A2"}, {3, "A3"}, {4, "A4"}, {5, "B6"}, {6, "B7"},
+                                   {7, "B5"}, {8, "B4"}, {9, "B3"}, {10, "B2"}, {11, "B1"}}};
+const TPinOut kPinOut20{"20-pin", {{0, "A0"}, {1, "A1"}, {2, "A2"}, {3, "A4"}, {4, "C0"}, {5, "C1"}, {6, "C2"},
+                                   {7, "C3"}, {8, "C6"}, {9, "C7"}, {10, "B4"}, {11, "B5"}}};
+const TPinOut kPinOut40{"28/40-pin", {{0, "A0"},  {1, "A1"},  {2, "A2"},  {3, "A3"},  {4, "A5"},  {5, "E0"},  {6, "E1"},
+                                      {7, "E2"},  {8, "B2"},  {9, "B3"},  {10, "B1"}, {11, "B4"}, {12, "B0"}, {13, "B5"},
+                                      {14, "C2"}, {15, "C3"}, {16, "C4"}, {17, "C5"}, {18, "C6"}, {19, "C7"}, {20, "D0"},
+                                      {21, "D1"}, {22, "D2"}, {23, "D3"}, {24, "D4"}, {25, "D5"}, {26, "D6"}, {27, "D7"}}};
+
+bool HasPort(const TTarget &t, char letter)
+{
+    return t.Register(std::string("PORT") + letter) >= 0;
+}
+
+const TPinOut *PinOutOf(const TTarget &t)
+{
+    for (char port : {'F', 'G', 'H', 'J'})
+        if (HasPort(t, port))
+            return nullptr;
+    const bool b = HasPort(t, 'B'), c = HasPort(t, 'C');
+    if (!b && !c)
+        return &kPinOut8;
+    if (!b && c)
+        return &kPinOut14;
+    if (b && !c)
+        return &kPinOut18;
+    // 20-pin parts have port B from RB4 on only.
+    if (!t.bitNames.count("RB0") && !t.bitNames.count("ANSB0") && !HasPort(t, 'D') && !HasPort(t, 'E'))
+        return &kPinOut20;
+    return &kPinOut40;
+}
+
 }  // namespace
+
+std::vector<TAnalogSelect> AnalogSelectBits(const TTarget &t)
+{
+    std::vector<TAnalogSelect> result;
+    std::map<int, TAnalogSelect> byChannel;
+    // Select bits named for their channel (ANS5 in ANSEL/ANSELH): the channel is in the name.
+    // Select bits named for their pin (ANSB6 in ANSELB): the channel on that pin, as the
+    // part's header names it on its port (AN5 in PORTB), else as the family's pin-out has it.
+    std::map<std::string, int> channelOfPin;
+    for (const auto &[name, where] : t.bitNames) {
+        const std::string &reg = where.first;
+        if (name.size() > 2 && name.rfind("AN", 0) == 0 && std::isdigit(static_cast<unsigned char>(name[2])) &&
+            name.find_first_not_of("0123456789", 2) == std::string::npos && reg.size() == 5 && reg.rfind("PORT", 0) == 0)
+            channelOfPin[std::string(1, reg[4]) + std::to_string(where.second)] = std::stoi(name.substr(2));
+    }
+    const TPinOut *pinOut = channelOfPin.empty() ? PinOutOf(t) : nullptr;
+    for (const auto &[name, where] : t.bitNames) {
+        const std::string &reg = where.first;
+        if (reg.rfind("ANSEL", 0) != 0 || t.Register(reg) < 0 || name.rfind("ANS", 0) != 0 || name.size() < 4)
+            continue;
+        TAnalogSelect s;
+        s.reg = reg;
+        s.bit = where.second;
+        const std::string rest = name.substr(3);
+        if (std::isdigit(static_cast<unsigned char>(rest[0])) && rest.find_first_not_of("0123456789") == std::string::npos) {
+            s.channel = std::stoi(rest);
+        } else if (rest.size() == 2 && std::isupper(static_cast<unsigned char>(rest[0])) && std::isdigit(static_cast<unsigned char>(rest[1]))) {
+            s.pin = rest;
+            if (const auto it = channelOfPin.find(rest); it != channelOfPin.end()) {
+                s.channel = it->second;
+            } else if (pinOut) {
+                for (const auto &[channel, pin] : pinOut->pins)
+                    if (rest == pin)
+                        s.channel = channel;
+            }
+        } else if (rest.rfind("EL", 0) == 0 && rest.size() > 2 && rest.find_first_not_of("0123456789", 2) == std::string::npos) {
+            s.channel = std::stoi(rest.substr(2));   // ANSEL5
+        }
+        if (s.channel < 0 || s.channel > 27 || byChannel.count(s.channel))
+            continue;
+        byChannel[s.channel] = s;
+    }
+    for (const auto &[channel, s] : byChannel)
+        result.push_back(s);
+    return result;
+}
+
+std::string AnalogSelectFunction(const std::vector<TAnalogSelect> &select)
+{
+    std::ostringstream f;
+    f << "// setup_adc_ports: the select bit of each analog channel's pin\n// ";
+    for (const TAnalogSelect &s : select)
+        f << " AN" << s.channel << "=" << s.reg << "." << s.bit;
+    f << "\n#define __ADC_PIN_SELECT__ 1\nvoid __adc_pin_select(int32 channels)\n{\n   int8 sel;\n";
+    std::map<std::string, int> masks;
+    for (const TAnalogSelect &s : select)
+        masks[s.reg] |= 1 << s.bit;
+    for (const auto &[reg, mask] : masks) {
+        f << "   sel = 0;\n";
+        for (const TAnalogSelect &s : select) {
+            if (s.reg == reg)
+                f << "   if (channels & " << Hex(static_cast<int>(1u << s.channel), 8) << ")\n      sel |= " << Hex(1 << s.bit, 2) << ";\n";
+        }
+        if (mask == 0xFF)
+            f << "   " << reg << " = sel;\n";
+        else
+            f << "   " << reg << " = (" << reg << " & " << Hex(~mask & 0xFF, 2) << ") | sel;\n";
+    }
+    f << "}\n";
+    return f.str();
+}
 
 std::string DeviceHeaderName(const std::string &part)
 {
@@ -191,8 +312,42 @@ std::string DeviceHeaderText(const TTarget &t)
         }
         if (bitAt("PCFG0", &reg, &bit))
             h << "#define __ADC_PCFG_REG__ " << reg << "\n";
-        if (bitAt("ADFM", &reg, &bit))
-            h << "#bit __ADFM = " << reg << "." << bit << "\n";
+        const auto bitMacro = [&](const char *macro, const char *bitName, std::initializer_list<const char *> names) {
+            for (const char *n : names) {
+                if (bitAt(n, &reg, &bit)) {
+                    h << "#bit " << bitName << " = " << reg << "." << bit << "\n#define " << macro << " 1\n";
+                    return true;
+                }
+            }
+            return false;
+        };
+        bitMacro("__ADC_ADFM__", "__ADFM", {"ADFM"});
+        bitMacro("__ADC_ADRMD__", "__ADRMD", {"ADRMD"});
+        if (bitAt("CHSN0", &reg, &bit)) {
+            int mask = 0;
+            std::string r2;
+            int b2 = 0;
+            for (const char *n : {"CHSN0", "CHSN1", "CHSN2", "CHSN3"}) {
+                if (bitAt(n, &r2, &b2) && r2 == reg)
+                    mask |= 1 << b2;
+            }
+            h << "#define __ADC_CHSN_REG__ " << reg << "\n#define __ADC_CHSN_MASK__ " << Hex(mask, 2) << "\n";
+        }
+        // The references of setup_adc_ports: a pin for Vref+ and one for Vref-, or the fields
+        // of the enhanced converters.
+        bitMacro("__ADC_VCFG0__", "__VCFG0", {"VCFG0", "VCFG"});
+        bitMacro("__ADC_VCFG1__", "__VCFG1", {"VCFG1"});
+        if (t.bitNames.count("ADPREF0") && t.bitNames.count("ADPREF1")) {
+            bitMacro("__ADC_ADPREF__", "__ADPREF0", {"ADPREF0"});
+            bitMacro("__ADC_ADPREF1__", "__ADPREF1", {"ADPREF1"});
+        }
+        bitMacro("__ADC_ADNREF__", "__ADNREF", {"ADNREF"});
+        const int resolution = AdcResolution(t);
+        h << "// The converter's resolution, for read_adc and #device ADC=\n"
+          << "enum { __ADC_RESOLUTION = " << resolution << " };\n";
+        const std::vector<TAnalogSelect> select = AnalogSelectBits(t);
+        if (!select.empty())
+            h << AnalogSelectFunction(select);
     }
 
     h << "\n#include <vyncrt.h>\n#endif\n";

@@ -18,6 +18,22 @@ std::string DeviceHeaderName(const std::string &part);
 /// The text of the device header of `target`.
 std::string DeviceHeaderText(const TTarget &target);
 
+/// The analog select bit of one converter channel.
+struct TAnalogSelect {
+    int channel = -1;
+    std::string reg;    /// "ANSELB"
+    int bit = 0;
+    std::string pin;    /// "B6" where the bit is named for its pin
+};
+
+/// The select bits of the part's analog channels (ANSEL/ANSELH named per channel, ANSELA ..
+/// named per pin), by channel; empty on parts that configure their pins another way.
+std::vector<TAnalogSelect> AnalogSelectBits(const TTarget &target);
+
+/// The function __adc_pin_select(int32 channels) of the device header: sets each channel's
+/// select bit from bit `channel` of its argument and clears the others.
+std::string AnalogSelectFunction(const std::vector<TAnalogSelect> &select);
+
 /// Every part gputils knows (`gpasm -l`), as gpasm names them ("p16f877a").
 std::vector<std::string> GputilsParts();
 

@@ -96,6 +96,9 @@ std::vector<std::string> BuiltinNames()
     std::vector<std::string> names;
     for (const TBuiltinInfo &b : kBuiltins)
         names.emplace_back(b.name);
+    // Calls the parser reads itself.
+    for (const char *n : {"printf", "puts", "read_adc"})
+        names.emplace_back(n);
     return names;
 }
 
@@ -253,6 +256,7 @@ void TParser::Run()
     if (!m_pendingInterrupt.empty())
         m_messages.Error(vmInterrupt, m_pendingInterruptAt, "#int_" + m_pendingInterrupt + " is not followed by a function");
     StartSerial();
+    CheckAdcBits();
     for (TFunction *f : m_program.functions) {
         if (f->used && !f->defined)
             m_messages.Error(vmUndefined, f->at, "Function " + f->name + " is used but never defined");
@@ -333,6 +337,62 @@ TExpr *TParser::CallNamed(const std::string &name, std::vector<TExpr *> args, co
     if (m_function)
         m_function->calls.insert(f);
     return call;
+}
+
+// The resolution of the part's converter, as the device header states it; 0 without one.
+int TParser::AdcResolution()
+{
+    TEntry *e = Lookup("__ADC_RESOLUTION");
+    return e && e->symbol && e->symbol->storage == TStorage::Constant ? static_cast<int>(e->symbol->constValue) : 0;
+}
+
+// #device ADC=n asks read_adc for n bits: 8 (also when not given), the converter's own width,
+// or 16 (the result moved to the top of a 16-bit word).
+void TParser::CheckAdcBits()
+{
+    const int resolution = AdcResolution();
+    const int bits = m_program.adcBits;
+    if (bits == 0 || resolution == 0)
+        return;
+    if (bits != 8 && bits != 16 && bits != resolution)
+        m_messages.Error(vmDirectiveArgs, m_program.adcBitsAt,
+                         "#device ADC=" + std::to_string(bits) + ": the A/D converter of " + m_program.device + " gives " +
+                             std::to_string(resolution) + " bits; use ADC=8, ADC=" + std::to_string(resolution) + " or ADC=16");
+}
+
+// read_adc() and read_adc(mode): the run-time library's __read_adc gives the converter's whole
+// result, right-justified; the width #device ADC= asks for is made here.
+TExpr *TParser::ReadAdcCall(const TToken &name)
+{
+    Expect("(");
+    const TSourceSpan at = name.at;
+    const TType *u8 = m_program.types.Int(1, false);
+    const TType *u16 = m_program.types.Int(2, false);
+    TExpr *mode = nullptr;
+    if (!Peek().Is(")"))
+        mode = AssignmentExpr();
+    if (Accept(",")) {
+        m_messages.Error(vmArguments, at, "read_adc takes at most one argument, the mode");
+        SkipTo(")");
+    }
+    Expect(")");
+    const int resolution = AdcResolution();
+    if (resolution == 0) {
+        m_messages.Error(vmUndefined, at, "read_adc needs the device header of a part with an A/D converter");
+        return Const(0, u8, at);
+    }
+    TExpr *call = CallNamed("__read_adc", {mode ? Rvalue(mode) : Const(3, u8, at)}, at);
+    if (!call)
+        return Const(0, u8, at);
+    const int bits = m_program.adcBits ? m_program.adcBits : 8;
+    if (bits == 8) {
+        if (resolution > 8)
+            call = Binary(TOp::Shr, call, Const(resolution - 8, u8, at), at);
+        return Convert(call, u8);
+    }
+    if (bits == 16 && resolution < 16)
+        return Convert(Binary(TOp::Shl, Convert(call, u16), Const(16 - resolution, u8, at), at), u16);
+    return Convert(call, u16);
 }
 
 // printf("format", values...) and puts("text"): the format is read here; the text goes out with
@@ -1238,6 +1298,7 @@ void TParser::Directive()
                 i += 2;
             } else if (t.kind == TTok::Ident && lower == "adc" && i + 2 < args.size() && args[i + 1].Is("=")) {
                 m_program.adcBits = static_cast<int>(args[i + 2].value);
+                m_program.adcBitsAt = args[i].at;
                 i += 2;
             } else if (t.kind == TTok::Ident && lower == "icd" && i + 2 < args.size() && args[i + 1].Is("=")) {
                 m_program.icd = Lower(args[i + 2].text) == "true" || args[i + 2].value != 0;
@@ -2034,6 +2095,8 @@ TExpr *TParser::PrimaryExpr()
             return BuiltinCall(t);
         if ((t.text == "printf" || t.text == "puts") && Peek().Is("(") && !Lookup(t.text))
             return PrintCall(t);
+        if (t.text == "read_adc" && Peek().Is("(") && !Lookup(t.text))
+            return ReadAdcCall(t);
         if (t.text == "TRUE" || t.text == "true") {
             if (!Lookup(t.text))
                 return Const(1, nullptr, at, true);

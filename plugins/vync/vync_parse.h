@@ -99,6 +99,9 @@ private:
     TExpr *CallExpr(TExpr *callee, const TToken &name);
     TExpr *BuiltinCall(const TToken &name);
     TExpr *PrintCall(const TToken &name);
+    TExpr *ReadAdcCall(const TToken &name);
+    int AdcResolution();
+    void CheckAdcBits();
     TExpr *CallNamed(const std::string &name, std::vector<TExpr *> args, const TSourceSpan &at);
     void StartSerial();
     std::int64_t ConstantExpr(const TSourceSpan &at, bool *ok = nullptr);

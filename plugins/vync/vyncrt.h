@@ -255,24 +255,26 @@ void setup_adc_ports(int8 config)
 {
    __ADC_PCFG_REG__ = (__ADC_PCFG_REG__ & 0xF0) | (config & 0x0F);
 }
-#elif defined(__REG_ANSEL__)
+#elif defined(__ADC_PIN_SELECT__)
+// The channels' pins (the device header knows which select bit each channel has), then the
+// references from bits 24..26: 1 Vref+ on its pin, 3 the fixed reference, 4 Vref- on its pin.
 void setup_adc_ports(int32 channels)
 {
-#if defined(__ADC_ADCS_REG__)
-   ANSEL = (ANSEL & 0x70) | (make8(channels, 0) & 0x8F);
-#else
-   ANSEL = make8(channels, 0);
+   int8 refs;
+   __adc_pin_select(channels);
+   refs = make8(channels, 3);
+#ifdef __ADC_VCFG0__
+   __VCFG0 = (refs & 0x01) != 0;
 #endif
-#ifdef __REG_ANSELH__
-   ANSELH = make8(channels, 1);
+#ifdef __ADC_VCFG1__
+   __VCFG1 = (refs & 0x04) != 0;
 #endif
-}
-#elif defined(__REG_ANSELA__)
-void setup_adc_ports(int32 channels)
-{
-   ANSELA = make8(channels, 0);
-#ifdef __REG_ANSELB__
-   ANSELB = make8(channels, 1);
+#ifdef __ADC_ADPREF__
+   __ADPREF1 = (refs & 0x01) != 0;
+   __ADPREF0 = (refs & 0x02) != 0;
+#endif
+#ifdef __ADC_ADNREF__
+   __ADNREF = (refs & 0x04) != 0;
 #endif
 }
 #endif
@@ -292,21 +294,40 @@ void setup_adc(int16 mode)
 void set_adc_channel(int8 channel)
 {
    __ADC_CHS_REG__ = (__ADC_CHS_REG__ & ~__ADC_CHS_MASK__) | ((channel << __ADC_CHS_SHIFT__) & __ADC_CHS_MASK__);
-}
-// A conversion, left-justified: the eight high bits of the result.
-int8 read_adc()
-{
-#ifdef __REG_ADRESH__
-   __ADFM = 0;
+#ifdef __ADC_CHSN_REG__
+   // Single-ended: the negative input is the negative reference.
+   __ADC_CHSN_REG__ |= __ADC_CHSN_MASK__;
 #endif
-   __ADGO = 1;
+}
+// read_adc(mode): start a conversion, wait for it and read it, or one of the two.
+#define ADC_START_ONLY      1
+#define ADC_READ_ONLY       2
+#define ADC_START_AND_READ  3
+// The converter's whole result, right-justified (read_adc makes the width #device ADC= asks for).
+int16 __read_adc(int8 mode)
+{
+#ifdef __ADC_ADFM__
+   __ADFM = 1;
+#endif
+#ifdef __ADC_ADRMD__
+   __ADRMD = 0;
+#endif
+   if (mode & ADC_START_ONLY)
+      __ADGO = 1;
+   if (!(mode & ADC_READ_ONLY))
+      return 0;
    while (__ADGO)
       ;
 #ifdef __REG_ADRESH__
-   return ADRESH;
+   return make16(ADRESH, ADRESL);
 #else
    return ADRES;
 #endif
+}
+// True when the conversion has finished.
+int1 adc_done()
+{
+   return !__ADGO;
 }
 #endif
 

@@ -159,7 +159,54 @@ TRunResult TVyncRunner::Run(const std::string &source, long cycles)
     return r;
 }
 
-void RunInGpsim(const std::string &dir, const std::string &base, long cycles, TRunResult *result)
+bool InstallationReady()
+{
+    return fs::exists(fs::path(KIV_VYNC_DEVICES_DIR) / "16F877A.h") && fs::exists(KIV_DEVICES_DAT);
+}
+
+TRunResult RunInstalled(const std::string &source, long cycles, const std::string &script)
+{
+    TRunResult r;
+    char pattern[] = "/tmp/vyncinstXXXXXX";
+    const char *made = mkdtemp(pattern);
+    if (!made) {
+        r.messages = "no work folder";
+        return r;
+    }
+    const std::string root = made;
+    fs::create_directories(fs::path(root) / "utils");
+    fs::create_directory_symlink(KIV_VYNC_DEVICES_DIR, fs::path(root) / "devices");
+    fs::copy_file(KIV_DEVICES_DAT, fs::path(root) / "utils" / "devices.dat");
+    const std::string dir = root + "/program";
+    fs::create_directories(dir);
+    r.folder = dir;
+    std::ofstream(dir + "/prog.c", std::ios::binary) << source;
+    vync::TCompileOptions options;
+    options.mainFile = dir + "/prog.c";
+    options.installDir = root;
+    const vync::TCompileOutcome outcome = vync::CompileC(options);
+    for (const auto &m : outcome.messages.All())
+        r.messages += vync::MessageLine(outcome.messages, m) + "\n";
+    if (outcome.ok) {
+        r.compiled = true;
+        r.report = outcome.program;
+        std::ofstream(dir + "/prog.asm", std::ios::binary) << outcome.assembly;
+        std::string out;
+        if (Shell("cd '" + dir + "' && gpasm -c -g -o prog.o prog.asm && gplink -c -m -o prog.hex prog.o", &out) != 0) {
+            r.messages += out;
+        } else {
+            r.built = true;
+            RunInGpsim(dir, "prog", cycles, &r, script);
+        }
+    }
+    if (!getenv("VYNC_KEEP")) {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+    return r;
+}
+
+void RunInGpsim(const std::string &dir, const std::string &base, long cycles, TRunResult *result, const std::string &script)
 {
     TRunResult &r = *result;
     std::string out;
@@ -177,8 +224,10 @@ void RunInGpsim(const std::string &dir, const std::string &base, long cycles, TR
             }
         }
     }
-    std::ofstream(dir + "/run.stc") << "break e " << end << "\nbreak c " << cycles << "\nrun\npc\ndump r\nquit\n";
+    std::ofstream(dir + "/run.stc") << script << (script.empty() || script.back() == '\n' ? "" : "\n") << "break e " << end
+                                    << "\nbreak c " << cycles << "\nrun\npc\ndump r\nquit\n";
     Shell("cd '" + dir + "' && gpsim -i -S disable -s " + base + ".cod -c run.stc", &out);
+    r.output = out;
     std::istringstream lines(out);
     std::string line;
     r.ram.assign(0x1000, -1);

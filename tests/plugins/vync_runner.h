@@ -20,6 +20,7 @@ struct TRunResult {
     std::vector<int> ram;         /// RAM after the run; -1 for unimplemented addresses
     vync::TProgramReport report;
     std::string folder;
+    std::string output;           /// what gpsim printed
 
     /// The value of global `name` (little-endian, sign extended when `isSigned`); false when the
     /// program has no such variable.
@@ -45,8 +46,16 @@ private:
 };
 
 /// Runs `base`.cod of `dir` in gpsim to the end of main (at most `cycles`), filling `result`'s
-/// RAM and `finished`.
-void RunInGpsim(const std::string &dir, const std::string &base, long cycles, TRunResult *result);
+/// RAM and `finished`. `script` (gpsim commands: stimuli, nodes, logging) runs before the program.
+void RunInGpsim(const std::string &dir, const std::string &base, long cycles, TRunResult *result,
+                const std::string &script = {});
+
+/// True when the device headers and devices.dat of the build are there (gputils installed).
+bool InstallationReady();
+
+/// Compiles `source` against the build's device headers and devices.dat, builds it with gpasm
+/// and gplink and runs it in gpsim with `script` (see RunInGpsim).
+TRunResult RunInstalled(const std::string &source, long cycles = 2000000, const std::string &script = {});
 
 /// Runs a shell command; its output goes to `output`. Returns the exit code.
 int Shell(const std::string &command, std::string *output);
