@@ -18,8 +18,8 @@ namespace {
 std::string Voltage(const std::string &part, const std::string &pin, double volts)
 {
     const std::string v = std::to_string(volts);
-    return "stimulus asynchronous_stimulus\nanalog\ninitial_state " + v + "\nstart_cycle 0\nperiod 1000000\n{ 10, " + v +
-           ",\n  20, " + v + " }\nname level\nend\nnode analog_in\nattach analog_in level " + part + "." + pin + "\n";
+    return "stimulus asynchronous_stimulus\ninitial_state " + v + "\nstart_cycle 0\nperiod 1000000\nanalog\n{ 10, " + v +
+           ",\n  20, " + v + " }\nname anvolts\nend\nnode anin\nattach anin anvolts " + part + "." + pin + "\n";
 }
 
 std::int64_t Value(const TRunResult &r, const std::string &name)
@@ -42,16 +42,18 @@ struct TAdcCase {
     int selectValue;
 };
 
-// gpsim converts as the part does: the fraction of the 5 V reference times 2^resolution.
+// gpsim converts the fraction of the 5 V reference to the nearest step of the converter.
 long Expected(double volts, int resolution, int bits)
 {
-    const long full = static_cast<long>(volts / 5.0 * (1 << resolution));
+    const long full = std::lround(volts / 5.0 * ((1 << resolution) - 1));
     if (bits == 8)
         return full >> (resolution - 8);
     if (bits == 16)
         return full << (16 - resolution);
     return full;
 }
+
+void PrintTo(const TAdcCase &c, std::ostream *os) { *os << c.part << " " << c.title; }
 
 class VyncAdc : public ::testing::TestWithParam<TAdcCase> {};
 
@@ -72,12 +74,13 @@ TEST_P(VyncAdc, ReadReturnsTheVoltageOnThePin)
     std::string lower = part;
     for (char &ch : lower)
         ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    const TRunResult r = kiv::vynctest::RunInstalled(source, 200000, Voltage(lower, c.pin, c.volts));
+    const TRunResult r = kiv::vynctest::RunInstalled(source, 200000, Voltage("p" + lower.substr(3), c.pin, c.volts));
     ASSERT_TRUE(r.finished) << c.title << "\n" << r.messages;
     ASSERT_EQ(r.output.find("rror"), std::string::npos) << r.output.substr(0, 3000);
     EXPECT_EQ(Value(r, "value"), Expected(c.volts, 10, c.bits)) << c.title;
-    if (!select.empty())
+    if (!select.empty()) {
         EXPECT_EQ(Value(r, "sel"), c.selectValue) << c.title << ": " << select;
+    }
 }
 
 // Voltages away from a step of the converter, so that its rounding does not matter.
@@ -89,8 +92,8 @@ const TAdcCase kAdcCases[] = {
     // Select bits named for their channel: AN5 is RB6 on the 16F88, AN10 is RB4 on the 16F690.
     {"ANSEL by channel", "PIC16F88", "#device ADC=10", "sAN5", 5, "portb6", 2.01, 10, "ANSEL", 0x20},
     {"ANSELH by channel", "PIC16F690", "#device ADC=10", "sAN10|sAN0", 10, "portb4", 0.77, 10, "ANSELH", 0x04},
-    // GPIO parts: AN3 is GP4, its select bit is ANS3.
-    {"GPIO channel 3", "PIC12F675", "#device ADC=10", "sAN3", 3, "gpio4", 1.51, 10, "ANSEL", 0x08},
+    // GPIO parts: AN3 is GP4, its select bit is ANS3 (ANSEL also holds the clock: Fosc/8 is 001).
+    {"GPIO channel 3", "PIC12F675", "#device ADC=10", "sAN3", 3, "gpio4", 1.51, 10, "ANSEL", 0x18},
     // Select bits named for their pin: AN3 is RA4 (ANSELA bit 4), AN5 is RC1 (ANSELC bit 1).
     {"ANSELA by pin", "PIC16F1823", "#device ADC=10", "sAN3", 3, "porta4", 1.26, 10, "ANSELA", 0x10},
     {"ANSELC by pin", "PIC16F1823", "#device ADC=10", "sAN5|sAN0", 5, "portc1", 3.99, 10, "ANSELC", 0x02},
