@@ -217,9 +217,21 @@ struct TProgram {
         std::uint32_t baud = 9600;
         int xmit = -1;                    /// pin numbers of the device header
         int rcv = -1;
+        bool invert = false;              /// idle low, data inverted (the software port)
         TSourceSpan at;
     };
     TSerial rs232;                        /// #use rs232(...)
+    struct TI2c {
+        bool used = false;
+        bool master = true;
+        bool forceHardware = false;
+        bool forceSoftware = false;
+        std::uint32_t rate = 100000;      /// bits per second: slow 100 kHz, fast 400 kHz
+        int sda = -1;
+        int scl = -1;
+        TSourceSpan at;
+    };
+    TI2c i2c;                             /// #use i2c(...)
 
     TSymbol *NewSymbol();
     TExpr *NewExpr(TOp op, const TType *type, const TSourceSpan &at);

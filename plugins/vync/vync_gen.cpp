@@ -1,5 +1,7 @@
 #include "vync_gen.h"
 
+#include "vync_headers.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
@@ -2045,6 +2047,14 @@ struct TCodeGen::TImpl {
             GenDelay(e);
             return;
         }
+        if (name.rfind("__rs232_", 0) == 0) {
+            GenSerial(e, dst);
+            return;
+        }
+        if (name.rfind("__i2c_", 0) == 0) {
+            GenI2c(e, dst);
+            return;
+        }
         if (name == "enable_interrupts" || name == "disable_interrupts") {
             // The device header's numbers: enable bit address * 8 + bit, 0x8000 for a peripheral
             // interrupt, which also needs the peripheral enable bit.
@@ -2064,6 +2074,436 @@ struct TCodeGen::TImpl {
             return;
         }
         GenPinBuiltin(e, dst);
+    }
+
+    // ---- the serial port of #use rs232 --------------------------------------------------------
+    // The hardware serial port when #use rs232 names its pins (or no pins), otherwise a port in
+    // software on the given pins: each bit edge and each sample of a received bit falls on the
+    // instruction cycle nearest to its place for the baud rate and the clock of #use delay.
+    struct TSerialPlan {
+        bool known = false;
+        bool ok = false;
+        bool hardware = false;
+        TUsart usart;
+        int bitCycles10 = 0;   // instruction cycles per bit, times 1024
+    };
+    TSerialPlan serialPlan;
+
+    const TSerialPlan &SerialPlan()
+    {
+        TSerialPlan &p = serialPlan;
+        if (p.known)
+            return p;
+        p.known = true;
+        const auto &rs = prog.rs232;
+        const TSourceSpan at = rs.at;
+        for (const auto &[key, pin] : {std::pair<const char *, int>{"xmit", rs.xmit}, {"rcv", rs.rcv}}) {
+            if (pin >= 0 && !PinExists(tgt, pin)) {
+                msgs.Error(vmDirectiveArgs, at, std::string("#use rs232: ") + key + "= names pin " + std::to_string(pin) + ", which " +
+                                                    tgt.name + " does not have");
+                return p;
+            }
+        }
+        const bool hasUsart = FindUsart(tgt, &p.usart);
+        const bool pinsMatch = (rs.xmit < 0 || rs.xmit == p.usart.txPin) && (rs.rcv < 0 || rs.rcv == p.usart.rxPin);
+        p.hardware = hasUsart && !rs.invert && (pinsMatch || (p.usart.txPin < 0 && rs.xmit < 0 && rs.rcv < 0));
+        if (!p.hardware && rs.xmit < 0 && rs.rcv < 0) {
+            msgs.Error(vmDirectiveArgs, at, "#use rs232 needs its pins: " + tgt.name + (hasUsart ? "" : " has no serial port;") +
+                                                " give xmit= and rcv= (PIN_B0 ...)");
+            return p;
+        }
+        const std::uint64_t clock = prog.clock, baud = rs.baud;
+        if (clock == 0 || baud == 0)
+            return p;
+        if (!p.hardware) {
+            p.bitCycles10 = static_cast<int>((clock * 256 + baud / 2) / baud);   // clock / 4 / baud * 1024
+            if (p.bitCycles10 < 24 * 1024) {
+                msgs.Error(vmDirectiveArgs, at, "#use rs232: " + std::to_string(baud) + " baud is too fast for a port in software at " +
+                                                    std::to_string(clock) + " Hz (a bit needs at least 24 instruction cycles)");
+                return p;
+            }
+            if (p.bitCycles10 / 1024 > 200000) {
+                msgs.Error(vmDirectiveArgs, at, "#use rs232: " + std::to_string(baud) + " baud is too slow for a port in software");
+                return p;
+            }
+        }
+        p.ok = true;
+        return p;
+    }
+
+    // Makes a pin digital where the part has an analog select bit for it.
+    void DigitalPin(int pin)
+    {
+        const std::string name = PinName(tgt, pin);
+        if (name.size() != 6)
+            return;
+        for (const TAnalogSelect &a : AnalogSelectBits(tgt)) {
+            if (a.pin == name.substr(4) && tgt.Register(a.reg) >= 0)
+                BitOp("bcf", tgt.Register(a.reg), a.bit);
+        }
+    }
+
+    int PortOut(int pin) const { return Enhanced() ? pin / 8 + 0x100 : pin / 8; }
+
+    // Cycles of the instructions written since `mark` (timed code: no jumps, and a skip counts
+    // its skipped instruction as its second cycle).
+    int CyclesSince(std::size_t mark) const
+    {
+        int n = 0;
+        for (std::size_t i = mark; i < cur->code.size(); ++i)
+            n += cur->code[i].kind == TLine::Ins ? 1 : 0;
+        return n;
+    }
+
+    // The next timed instruction `distance` cycles after the one ending at `mark`: what
+    // `prepare` wrote counts, the wait fills the rest (it changes W, not the carry), `select`
+    // chooses the bank (padded to two cycles) and `act` writes `lead` cycles of instructions and
+    // then the timed one.
+    void TimedStep(std::size_t &mark, int distance, const std::function<void()> &prepare, const std::function<void()> &select,
+                   const std::function<void()> &act, int lead = 0)
+    {
+        prepare();
+        const int wait = distance - 1 - CyclesSince(mark) - 2 - lead;
+        WaitCycles(std::max(0, wait));
+        const std::size_t before = cur->code.size();
+        select();
+        for (int i = CyclesSince(before); i < 2; ++i)
+            Emit("nop");
+        act();
+        mark = cur->code.size();
+    }
+
+    void GenSerial(const TExpr *e, const TVal *dst)
+    {
+        const std::string &name = e->name;
+        const TSerialPlan &p = SerialPlan();
+        if (!p.ok)
+            return;
+        const auto &rs = prog.rs232;
+        const TUsart &u = p.usart;
+        if (p.hardware) {
+            const int txreg = tgt.Register(u.txreg), rcreg = tgt.Register(u.rcreg);
+            if (name == "__rs232_start") {
+                const std::uint64_t clock = prog.clock, baud = rs.baud;
+                std::uint64_t divisor = (clock + 8 * baud) / (16 * baud);
+                int txsta = 0x24;   // transmit on, high speed
+                if (divisor > 256) {
+                    divisor = (clock + 32 * baud) / (64 * baud);
+                    txsta = 0x20;
+                }
+                if (divisor < 1 || divisor > 256) {
+                    msgs.Error(vmDirectiveArgs, rs.at, "#use rs232: " + std::to_string(baud) + " baud can not be made from a clock of " +
+                                                           std::to_string(clock) + " Hz");
+                    return;
+                }
+                if (u.rxPin >= 0)
+                    DigitalPin(u.rxPin);
+                if (u.txPin >= 0)
+                    DigitalPin(u.txPin);
+                Lit("movlw", static_cast<int>(divisor - 1));
+                Op("movwf", tgt.Register(u.spbrg));
+                Lit("movlw", txsta);
+                Op("movwf", tgt.Register(u.txsta));
+                Lit("movlw", 0x90);   // port on, receiving
+                Op("movwf", tgt.Register(u.rcsta));
+                return;
+            }
+            if (name == "__rs232_put") {
+                const TVal v = Stable(Eval(e->kids[0]));
+                const std::string wait = NewLabel("L");
+                LoopLabel(wait);
+                SkipGoto("btfss", tgt.Register(u.txifReg), u.txifBit, wait);
+                LoadByte(v, 0);
+                Op("movwf", txreg);
+                return;
+            }
+            if (name == "__rs232_get") {
+                // An overrun stops the receiver until it is switched off and on.
+                int oerrAddr = 0, oerr = 0, crenAddr = 0, cren = 0;
+                if (tgt.Bit("OERR", &oerrAddr, &oerr) && tgt.Bit("CREN", &crenAddr, &cren)) {
+                    const std::string fine = NewLabel("L");
+                    SkipGoto("btfss", oerrAddr, oerr, fine);
+                    BitOp("bcf", crenAddr, cren);
+                    BitOp("bsf", crenAddr, cren);
+                    Label(fine);
+                    bank = -1;
+                }
+                const std::string wait = NewLabel("L");
+                LoopLabel(wait);
+                SkipGoto("btfss", tgt.Register(u.rcifReg), u.rcifBit, wait);
+                if (dst)
+                    Move(TVal::Memory(rcreg, 1), *dst);
+                else
+                    Op("movf", rcreg, "w");
+                return;
+            }
+            if (name == "__rs232_ready") {
+                if (dst)
+                    Move(TVal::BitAt(tgt.Register(u.rcifReg), u.rcifBit), *dst);
+                return;
+            }
+            return;
+        }
+        // The port in software.
+        const bool invert = rs.invert;
+        const auto edgeCycles = [&](int k) { return static_cast<int>((static_cast<std::int64_t>(p.bitCycles10) * k + 512) / 1024); };
+        if (name == "__rs232_start") {
+            if (rs.xmit >= 0) {
+                DigitalPin(rs.xmit);
+                BitOp(invert ? "bcf" : "bsf", PortOut(rs.xmit), rs.xmit % 8);   // idle
+                BitOp("bcf", rs.xmit / 8 + 0x80, rs.xmit % 8);
+            }
+            if (rs.rcv >= 0) {
+                DigitalPin(rs.rcv);
+                BitOp("bsf", rs.rcv / 8 + 0x80, rs.rcv % 8);
+            }
+            return;
+        }
+        if (name == "__rs232_put") {
+            if (rs.xmit < 0) {
+                msgs.Error(vmDirectiveArgs, e->at, "#use rs232 has no xmit= pin to send on");
+                return;
+            }
+            const int out = PortOut(rs.xmit), mask = 1 << (rs.xmit % 8);
+            TVal v = Eval(e->kids[0]);
+            TVal shift = TempVal(1);
+            Move(v, shift);
+            std::size_t mark = 0;
+            // Start bit.
+            BitOp(invert ? "bsf" : "bcf", out, rs.xmit % 8);
+            mark = cur->code.size();
+            for (int k = 1; k <= 9; ++k) {
+                const int distance = edgeCycles(k) - edgeCycles(k - 1);
+                if (k <= 8) {
+                    // The next bit into the carry; then W = the port with the pin at that bit.
+                    TimedStep(
+                        mark, distance, [&] { Op("rrf", shift.addr, "f"); }, [&] { Select(out); },
+                        [&] {
+                            Op("movf", out, "w");
+                            Lit("andlw", ~mask & 0xFF);
+                            Emit(invert ? "btfss\tSTATUS,0" : "btfsc\tSTATUS,0");
+                            Lit("iorlw", mask);
+                            Op("movwf", out);
+                        },
+                        4);
+                } else {
+                    TimedStep(mark, distance, [] {}, [&] { Select(out); },
+                              [&] { Emit(std::string(invert ? "bcf\t" : "bsf\t") + Operand(out) + "," + std::to_string(rs.xmit % 8)); });
+                }
+            }
+            // The stop bit's time.
+            WaitCycles(std::max(0, edgeCycles(10) - edgeCycles(9) - 1 - CyclesSince(mark)));
+            return;
+        }
+        if (rs.rcv < 0) {
+            msgs.Error(vmDirectiveArgs, e->at, "#use rs232 has no rcv= pin to receive on");
+            return;
+        }
+        const int in = rs.rcv / 8, bit = rs.rcv % 8;
+        if (name == "__rs232_ready") {
+            if (!dst)
+                return;
+            // A start bit has begun.
+            TVal t = TempVal(1);
+            Move(TVal::BitAt(in, bit), t);
+            if (!invert) {
+                Op("movf", t.addr, "w");
+                Lit("xorlw", 1);
+                Op("movwf", t.addr);
+            }
+            Move(t, *dst);
+            return;
+        }
+        if (name == "__rs232_get") {
+            TVal shift = TempVal(1);
+            const std::string wait = NewLabel("L");
+            LoopLabel(wait);
+            // Waits for the start bit; it began 0 to 2 cycles before the sample that saw it.
+            SkipGoto(invert ? "btfss" : "btfsc", in, bit, wait);
+            std::size_t mark = cur->code.size() - 1;   // the skipped goto counts as a cycle
+            const int middle = (edgeCycles(3) + 1) / 2 - 1;   // the middle of bit 0, 1.5 bits on
+            for (int k = 0; k < 8; ++k) {
+                const int distance = k == 0 ? middle : edgeCycles(k + 1) - edgeCycles(k);
+                TimedStep(
+                    mark, distance, [&] { Emit("bcf\tSTATUS,0"); }, [&] { Select(in); },
+                    [&] { Emit(std::string(invert ? "btfss\t" : "btfsc\t") + Operand(in) + "," + std::to_string(bit)); });
+                // The bit into the top of the byte; after eight, bit 0 is the first.
+                Emit("bsf\tSTATUS,0");
+                Op("rrf", shift.addr, "f");
+            }
+            // Returns in the middle of the stop bit.
+            WaitCycles(std::max(0, edgeCycles(1) - 1 - CyclesSince(mark)));
+            if (dst)
+                Move(shift, *dst);
+            return;
+        }
+    }
+
+    // ---- the I2C bus of #use i2c ---------------------------------------------------------------
+    // In software the two pins are open-drain lines: low is the port bit 0 with the pin an output,
+    // high is the pin released (an input) for the pull-up; a device may hold the clock low and is
+    // waited for. Each half period of the clock is at least 1/(2 * rate).
+    struct TI2cPlan {
+        bool known = false;
+        bool ok = false;
+        bool hardware = false;
+        int half = 1;   // instruction cycles of half a clock period
+    };
+    TI2cPlan i2cPlan;
+
+    const TI2cPlan &I2cPlan()
+    {
+        TI2cPlan &p = i2cPlan;
+        if (p.known)
+            return p;
+        p.known = true;
+        const auto &bus = prog.i2c;
+        for (const auto &[key, pin] : {std::pair<const char *, int>{"sda", bus.sda}, {"scl", bus.scl}}) {
+            if (pin < 0)
+                return p;
+            if (!PinExists(tgt, pin)) {
+                msgs.Error(vmDirectiveArgs, bus.at, std::string("#use i2c: ") + key + "= names pin " + std::to_string(pin) + ", which " +
+                                                        tgt.name + " does not have");
+                return p;
+            }
+        }
+        if (bus.forceHardware)
+            msgs.Warning(vmwDirectiveIgnored, bus.at, "#use i2c: force_hw is not available; the bus is driven in software");
+        const std::uint64_t rate = bus.rate ? bus.rate : 100000;
+        p.half = static_cast<int>(std::max<std::uint64_t>(1, (prog.clock / 4 + 2 * rate - 1) / (2 * rate)));
+        p.ok = true;
+        return p;
+    }
+
+    void LineLow(int pin)
+    {
+        BitOp("bcf", PortOut(pin), pin % 8);   // the latch may have read a high pin back
+        BitOp("bcf", pin / 8 + 0x80, pin % 8);
+    }
+
+    void LineRelease(int pin) { BitOp("bsf", pin / 8 + 0x80, pin % 8); }
+
+    // Releases the clock and waits while a device holds it low.
+    void ClockHigh(int scl)
+    {
+        LineRelease(scl);
+        const std::string wait = NewLabel("L");
+        LoopLabel(wait);
+        SkipGoto("btfss", scl / 8, scl % 8, wait);
+    }
+
+    void GenI2c(const TExpr *e, const TVal *dst)
+    {
+        const std::string &name = e->name;
+        const TI2cPlan &p = I2cPlan();
+        if (!p.ok)
+            return;
+        const int sda = prog.i2c.sda, scl = prog.i2c.scl;
+        const auto half = [&] { WaitCycles(p.half); };
+        if (name == "__i2c_init") {
+            DigitalPin(sda);
+            DigitalPin(scl);
+            LineRelease(sda);
+            LineRelease(scl);
+            return;
+        }
+        if (name == "__i2c_start") {
+            // Also a repeated start: both lines high first, then the data line falls.
+            LineRelease(sda);
+            half();
+            ClockHigh(scl);
+            half();
+            LineLow(sda);
+            half();
+            LineLow(scl);
+            half();
+            return;
+        }
+        if (name == "__i2c_stop") {
+            LineLow(sda);
+            half();
+            ClockHigh(scl);
+            half();
+            LineRelease(sda);
+            half();
+            return;
+        }
+        if (name == "__i2c_write") {
+            TVal v = Eval(e->kids[0]);
+            TVal shift = TempVal(1), count = TempVal(1);
+            Move(v, shift);
+            Lit("movlw", 8);
+            Op("movwf", count.addr);
+            const std::string loop = NewLabel("L"), low = NewLabel("L"), next = NewLabel("L");
+            LoopLabel(loop);
+            // The bits from the top.
+            Op("rlf", shift.addr, "f");
+            Emit("btfss\tSTATUS,0");
+            Goto(low);
+            LineRelease(sda);
+            Goto(next);
+            Label(low);
+            bank = -1;
+            LineLow(sda);
+            Label(next);
+            bank = -1;
+            half();
+            ClockHigh(scl);
+            half();
+            LineLow(scl);
+            Op("decfsz", count.addr, "f");
+            Goto(loop);
+            // The device's acknowledge: it holds the data line low.
+            LineRelease(sda);
+            half();
+            ClockHigh(scl);
+            half();
+            TVal ack = TempVal(1);
+            Move(TVal::BitAt(sda / 8, sda % 8), ack);
+            LineLow(scl);
+            half();
+            if (dst)
+                Move(ack, *dst);
+            return;
+        }
+        if (name == "__i2c_read") {
+            TVal ackWanted = Stable(Eval(e->kids[0]));
+            TVal shift = TempVal(1), count = TempVal(1);
+            LineRelease(sda);
+            Lit("movlw", 8);
+            Op("movwf", count.addr);
+            const std::string loop = NewLabel("L");
+            LoopLabel(loop);
+            half();
+            ClockHigh(scl);
+            half();
+            Emit("bcf\tSTATUS,0");
+            BitOp("btfsc", sda / 8, sda % 8);
+            Emit("bsf\tSTATUS,0");
+            Op("rlf", shift.addr, "f");
+            LineLow(scl);
+            Op("decfsz", count.addr, "f");
+            Goto(loop);
+            // Our acknowledge, unless the caller asked for none (the last byte).
+            const std::string noAck = NewLabel("L"), sent = NewLabel("L");
+            LoadByte(ackWanted, 0);
+            Emit("iorlw\t0x00");
+            Emit("btfsc\tSTATUS,2");
+            Goto(noAck);
+            LineLow(sda);
+            Label(noAck);
+            bank = -1;
+            half();
+            ClockHigh(scl);
+            half();
+            LineLow(scl);
+            LineRelease(sda);
+            half();
+            (void)sent;
+            if (dst)
+                Move(shift, *dst);
+            return;
+        }
     }
 
     // Busy loops exact to the instruction cycle for the clock of #use delay.

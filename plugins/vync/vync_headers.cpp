@@ -98,7 +98,103 @@ const TPinOut *PinOutOf(const TTarget &t)
     return &kPinOut40;
 }
 
+// The usual pins of the serial port, by pin-out family (the port's pins of a part with
+// peripheral pin select are whatever the program makes them: none here).
+bool UsartPinNames(const TTarget &t, std::string *tx, std::string *rx)
+{
+    if (t.Register("RXPPS") >= 0 || t.Register("RX1PPS") >= 0)
+        return false;
+    const TPinOut *p = PinOutOf(t);
+    const std::string n = t.name;
+    if (p == &kPinOut8) {
+        *tx = "A0", *rx = "A1";
+    } else if (p == &kPinOut14) {
+        *tx = "C4", *rx = "C5";
+    } else if (p == &kPinOut18) {
+        if (n == "PIC16F87" || n == "PIC16F88")
+            *tx = "B5", *rx = "B2";
+        else
+            *tx = "B2", *rx = "B1";
+    } else if (p == &kPinOut20) {
+        *tx = "B7", *rx = "B5";
+    } else {
+        *tx = "C6", *rx = "C7";
+    }
+    return true;
+}
+
 }  // namespace
+
+int PinNumber(const TTarget &t, const std::string &pin)
+{
+    if (pin.size() != 2)
+        return -1;
+    const std::string port = std::string("PORT") + pin[0];
+    int address = t.Register(port);
+    if (address < 0 && pin[0] == 'A')
+        address = t.Register("GPIO");
+    return address < 0 ? -1 : address * 8 + (pin[1] - '0');
+}
+
+std::string PinName(const TTarget &t, int pin)
+{
+    if (pin < 0)
+        return {};
+    for (const auto &[name, address] : t.registers) {
+        if (address == pin / 8 && ((name.size() == 5 && name.rfind("PORT", 0) == 0) || name == "GPIO"))
+            return std::string("PIN_") + (name == "GPIO" ? 'A' : name[4]) + std::to_string(pin % 8);
+    }
+    return {};
+}
+
+bool PinExists(const TTarget &t, int pin)
+{
+    if (PinName(t, pin).empty())
+        return false;
+    for (const auto &[name, where] : t.bitNames) {
+        if (where.second == pin % 8 && t.Register(where.first) == pin / 8)
+            return true;
+    }
+    return false;
+}
+
+bool FindUsart(const TTarget &t, TUsart *u)
+{
+    const auto firstRegister = [&](std::initializer_list<const char *> names) -> std::string {
+        for (const char *n : names) {
+            if (t.Register(n) >= 0)
+                return n;
+        }
+        return {};
+    };
+    const auto bitOf = [&](std::initializer_list<const char *> names, std::string *reg, int *bit) {
+        for (const char *n : names) {
+            const auto it = t.bitNames.find(n);
+            if (it != t.bitNames.end() && t.Register(it->second.first) >= 0) {
+                *reg = it->second.first;
+                *bit = it->second.second;
+                return true;
+            }
+        }
+        return false;
+    };
+    TUsart r;
+    r.txreg = firstRegister({"TXREG", "TX1REG", "TXREG1"});
+    r.rcreg = firstRegister({"RCREG", "RC1REG", "RCREG1"});
+    r.spbrg = firstRegister({"SPBRG", "SPBRGL", "SP1BRGL", "SPBRG1"});
+    r.txsta = firstRegister({"TXSTA", "TX1STA", "TXSTA1"});
+    r.rcsta = firstRegister({"RCSTA", "RC1STA", "RCSTA1"});
+    if (r.txreg.empty() || r.rcreg.empty() || r.spbrg.empty() || r.txsta.empty() || r.rcsta.empty() ||
+        !bitOf({"TXIF", "TX1IF"}, &r.txifReg, &r.txifBit) || !bitOf({"RCIF", "RC1IF"}, &r.rcifReg, &r.rcifBit))
+        return false;
+    std::string tx, rx;
+    if (UsartPinNames(t, &tx, &rx)) {
+        r.txPin = PinNumber(t, tx);
+        r.rxPin = PinNumber(t, rx);
+    }
+    *u = r;
+    return true;
+}
 
 std::vector<TAnalogSelect> AnalogSelectBits(const TTarget &t)
 {
@@ -140,6 +236,20 @@ std::vector<TAnalogSelect> AnalogSelectBits(const TTarget &t)
         if (s.channel < 0 || s.channel > 27 || byChannel.count(s.channel))
             continue;
         byChannel[s.channel] = s;
+    }
+    // The pins of select bits named for their channel, where the header or the pin-out tells.
+    const TPinOut *family = PinOutOf(t);
+    for (auto &[channel, s] : byChannel) {
+        if (!s.pin.empty())
+            continue;
+        for (const auto &[pin, c] : channelOfPin)
+            if (c == channel)
+                s.pin = pin;
+        if (s.pin.empty() && family && channelOfPin.empty()) {
+            for (const auto &[c, pin] : family->pins)
+                if (c == channel)
+                    s.pin = pin;
+        }
     }
     for (const auto &[channel, s] : byChannel)
         result.push_back(s);
@@ -242,39 +352,14 @@ std::string DeviceHeaderText(const TTarget &t)
             continue;
         h << "#byte " << name << " = " << Hex(address, 3) << "\n#define __REG_" << name << "__ " << Hex(address, 3) << "\n";
     }
-    // The serial port's registers and flags, whatever the part calls them.
-    const auto firstRegister = [&](std::initializer_list<const char *> names) -> std::string {
-        for (const char *n : names) {
-            if (t.Register(n) >= 0)
-                return n;
-        }
-        return {};
-    };
+    // The serial port: its usual pins, for the help of #use rs232.
     {
-        const std::string txreg = firstRegister({"TXREG", "TX1REG", "TXREG1"});
-        const std::string rcreg = firstRegister({"RCREG", "RC1REG", "RCREG1"});
-        const std::string spbrg = firstRegister({"SPBRG", "SPBRGL", "SP1BRGL", "SPBRG1"});
-        const std::string txsta = firstRegister({"TXSTA", "TX1STA", "TXSTA1"});
-        const std::string rcsta = firstRegister({"RCSTA", "RC1STA", "RCSTA1"});
-        std::string txifReg, rcifReg;
-        int txifBit = 0, rcifBit = 0;
-        const auto bitOf = [&](std::initializer_list<const char *> names, std::string *reg, int *bit) {
-            for (const char *n : names) {
-                const auto it = t.bitNames.find(n);
-                if (it != t.bitNames.end() && t.Register(it->second.first) >= 0) {
-                    *reg = it->second.first;
-                    *bit = it->second.second;
-                    return true;
-                }
-            }
-            return false;
-        };
-        if (!txreg.empty() && !rcreg.empty() && !spbrg.empty() && !txsta.empty() && !rcsta.empty() &&
-            bitOf({"TXIF", "TX1IF"}, &txifReg, &txifBit) && bitOf({"RCIF", "RC1IF"}, &rcifReg, &rcifBit)) {
-            h << "\n// The serial port\n"
-              << "#define __SERIAL_TXREG__ " << txreg << "\n#define __SERIAL_RCREG__ " << rcreg << "\n#define __SERIAL_SPBRG__ "
-              << spbrg << "\n#define __SERIAL_TXSTA__ " << txsta << "\n#define __SERIAL_RCSTA__ " << rcsta << "\n"
-              << "#bit __TXIF = " << txifReg << "." << txifBit << "\n#bit __RCIF = " << rcifReg << "." << rcifBit << "\n";
+        TUsart u;
+        if (FindUsart(t, &u)) {
+            h << "\n// The serial port: #use rs232 on its pins uses it, other pins get a port in software\n"
+              << "#define __SERIAL_TXREG__ " << u.txreg << "\n";
+            if (u.txPin >= 0)
+                h << "// xmit=" << PinName(t, u.txPin) << ", rcv=" << PinName(t, u.rxPin) << "\n";
         }
     }
 

@@ -34,6 +34,27 @@ std::vector<TAnalogSelect> AnalogSelectBits(const TTarget &target);
 /// select bit from bit `channel` of its argument and clears the others.
 std::string AnalogSelectFunction(const std::vector<TAnalogSelect> &select);
 
+/// The hardware serial port of a part: its registers and flags, and its usual pins.
+struct TUsart {
+    std::string txreg, rcreg, spbrg, txsta, rcsta;   /// register names
+    std::string txifReg, rcifReg;
+    int txifBit = 0;
+    int rcifBit = 0;
+    int txPin = -1;   /// pin number (port address * 8 + bit); -1 where the program assigns the pins
+    int rxPin = -1;
+};
+
+/// The serial port of `target`; false when the part has none.
+bool FindUsart(const TTarget &target, TUsart *usart);
+
+/// The pin number of "C6" (port C bit 6; port A is GPIO where the part has that), -1 when the
+/// part has no such port.
+int PinNumber(const TTarget &target, const std::string &pin);
+/// "PIN_C6" for a pin number, empty when it is not on a port of the part.
+std::string PinName(const TTarget &target, int pin);
+/// True when the part has the pin (its port has a bit named at that place).
+bool PinExists(const TTarget &target, int pin);
+
 /// Every part gputils knows (`gpasm -l`), as gpasm names them ("p16f877a").
 std::vector<std::string> GputilsParts();
 

@@ -29,6 +29,18 @@ const TBuiltinInfo kBuiltins[] = {
     {"nop", 0, 0, 0},
     {"enable_interrupts", 1, 1, 0},
     {"disable_interrupts", 1, 1, 0},
+    // The serial port of #use rs232, written by the code generator (the run-time library's
+    // putc, getc and kbhit call these).
+    {"__rs232_start", 0, 0, 0},
+    {"__rs232_put", 1, 1, 0},
+    {"__rs232_get", 0, 0, 1},
+    {"__rs232_ready", 0, 0, -1},
+    // The I2C bus of #use i2c, likewise.
+    {"__i2c_start", 0, 0, 0},
+    {"__i2c_stop", 0, 0, 0},
+    {"__i2c_write", 1, 1, -1},
+    {"__i2c_read", 1, 1, 1},
+    {"__i2c_init", 0, 0, 0},
 };
 
 std::string Lower(std::string s)
@@ -94,10 +106,12 @@ const TBuiltinInfo *FindBuiltin(const std::string &name)
 std::vector<std::string> BuiltinNames()
 {
     std::vector<std::string> names;
-    for (const TBuiltinInfo &b : kBuiltins)
-        names.emplace_back(b.name);
+    for (const TBuiltinInfo &b : kBuiltins) {
+        if (b.name[0] != '_')
+            names.emplace_back(b.name);
+    }
     // Calls the parser reads itself.
-    for (const char *n : {"printf", "puts", "read_adc"})
+    for (const char *n : {"printf", "puts", "read_adc", "i2c_read"})
         names.emplace_back(n);
     return names;
 }
@@ -256,6 +270,7 @@ void TParser::Run()
     if (!m_pendingInterrupt.empty())
         m_messages.Error(vmInterrupt, m_pendingInterruptAt, "#int_" + m_pendingInterrupt + " is not followed by a function");
     StartSerial();
+    StartI2c();
     CheckAdcBits();
     for (TFunction *f : m_program.functions) {
         if (f->used && !f->defined)
@@ -264,8 +279,8 @@ void TParser::Run()
     PopScope();
 }
 
-// main starts the serial port of #use rs232 first: the baud rate divisor for the clock of
-// #use delay, high speed when the divisor fits.
+// main starts the serial port of #use rs232 first; the code generator writes the start (the
+// baud rate divisor of the hardware port, or the idle level of the pins of a port in software).
 void TParser::StartSerial()
 {
     if (!m_program.rs232.used)
@@ -282,35 +297,32 @@ void TParser::StartSerial()
         m_messages.Error(vmDirectiveArgs, at, "#use rs232 needs the clock: #use delay(clock=...) before it");
         return;
     }
-    const std::uint64_t clock = m_program.clock, baud = m_program.rs232.baud;
-    std::uint64_t divisor = (clock + 8 * baud) / (16 * baud);
-    int txsta = 0x24;   // transmit on, high speed
-    if (divisor > 256) {
-        divisor = (clock + 32 * baud) / (64 * baud);
-        txsta = 0x20;
-    }
-    if (divisor < 1 || divisor > 256) {
-        m_messages.Error(vmDirectiveArgs, at, "#use rs232: " + std::to_string(baud) + " baud can not be made from a clock of " +
-                                                  std::to_string(clock) + " Hz");
-        return;
-    }
-    if (TEntry *init = Lookup("__rs232_init"); !init || !init->symbol || init->symbol->storage != TStorage::Function) {
-        // No hardware serial port (or no device header): nothing to start; putc and printf
-        // report it where they are used.
-        m_messages.Warning(vmwDirectiveIgnored, at, "#use rs232: " + (m_program.device.empty() ? std::string("the part") : m_program.device) +
-                                                        " has no serial port this compiler drives; a port on other pins is not available yet");
-        return;
-    }
-    const TType *u8 = m_program.types.Int(1, false);
-    TFunction *saved = m_function;
-    m_function = mainFunction;
-    TExpr *call = CallNamed("__rs232_init", {Const(static_cast<std::int64_t>(divisor - 1), u8, at), Const(txsta, u8, at)}, at);
-    m_function = saved;
-    if (!call)
-        return;
+    TExpr *call = m_program.NewExpr(TOp::Builtin, m_program.types.Void(), at);
+    call->name = "__rs232_start";
     TStmt *s = m_program.NewStmt(TStmtKind::Expr, at);
     s->expr = call;
     mainFunction->body->list.insert(mainFunction->body->list.begin(), s);
+}
+
+// main releases the I2C bus of #use i2c (or starts the hardware port) first.
+void TParser::StartI2c()
+{
+    if (!m_program.i2c.used)
+        return;
+    for (TFunction *f : m_program.functions) {
+        if (f->name == "main" && f->defined && f->body) {
+            const TSourceSpan at = m_program.i2c.at;
+            if (m_program.clock == 0) {
+                m_messages.Error(vmDirectiveArgs, at, "#use i2c needs the clock: #use delay(clock=...) before it");
+                return;
+            }
+            TExpr *call = m_program.NewExpr(TOp::Builtin, m_program.types.Void(), at);
+            call->name = "__i2c_init";
+            TStmt *s = m_program.NewStmt(TStmtKind::Expr, at);
+            s->expr = call;
+            f->body->list.insert(f->body->list.begin(), s);
+        }
+    }
 }
 
 // A call of a function of the run-time library (vyncrt.h, included by the device header).
@@ -1508,6 +1520,10 @@ void TParser::Directive()
             // serial port; the run-time library of the device header sends and receives.
             m_program.rs232.used = true;
             m_program.rs232.at = at;
+            for (std::size_t i = 1; i < args.size(); ++i) {
+                if (args[i].kind == TTok::Ident && Lower(args[i].text) == "invert" && !(i + 1 < args.size() && args[i + 1].Is("=")))
+                    m_program.rs232.invert = true;
+            }
             for (std::size_t i = 1; i + 2 < args.size(); ++i) {
                 if (args[i].kind != TTok::Ident || !args[i + 1].Is("="))
                     continue;
@@ -1517,15 +1533,66 @@ void TParser::Directive()
                 const std::int64_t v = value(j, &ok);
                 if (key == "baud" && ok && v > 0)
                     m_program.rs232.baud = static_cast<std::uint32_t>(v);
-                else if (key == "xmit" && ok)
+                else if (key == "baud")
+                    m_messages.Error(vmDirectiveArgs, args[i].at, "#use rs232: baud= needs a number of bits per second");
+                else if ((key == "xmit" || key == "rcv") && (!ok || v <= 0))
+                    m_messages.Error(vmDirectiveArgs, args[i + 2].at, "#use rs232: " + key + "=" + args[i + 2].text +
+                                                                          " is not a pin of the part (PIN_B0 ...)");
+                else if (key == "xmit")
                     m_program.rs232.xmit = static_cast<int>(v);
-                else if (key == "rcv" && ok)
+                else if (key == "rcv")
                     m_program.rs232.rcv = static_cast<int>(v);
                 else if (key == "bits" && ok && v != 8)
                     m_messages.Warning(vmwDirectiveIgnored, args[i].at, "#use rs232 sends 8 data bits; bits=" + std::to_string(v) + " was ignored");
-                else if (key == "parity" && j < args.size() && Lower(args[j].text) != "n")
+                else if (key == "parity" && i + 2 < args.size() && Lower(args[i + 2].text) != "n")
                     m_messages.Warning(vmwDirectiveIgnored, args[i].at, "#use rs232 sends without parity; parity=" + args[j].text + " was ignored");
             }
+            return;
+        }
+        if (!args.empty() && Lower(args[0].text) == "i2c") {
+            // #use i2c(Master,Fast,sda=PIN_C4,scl=PIN_C3[,force_hw][,restart_wdt][,slow=n|fast=n])
+            auto &bus = m_program.i2c;
+            bus.used = true;
+            bus.at = at;
+            for (std::size_t i = 1; i < args.size(); ++i) {
+                if (args[i].kind != TTok::Ident)
+                    continue;
+                const std::string key = Lower(args[i].text);
+                const bool assigned = i + 2 < args.size() && args[i + 1].Is("=");
+                if (!assigned) {
+                    if (key == "master")
+                        bus.master = true;
+                    else if (key == "slave")
+                        m_messages.Error(vmUnsupported, args[i].at, "#use i2c: this compiler drives the bus as its master only");
+                    else if (key == "fast")
+                        bus.rate = 400000;
+                    else if (key == "slow")
+                        bus.rate = 100000;
+                    else if (key == "force_hw")
+                        bus.forceHardware = true;
+                    else if (key == "force_sw")
+                        bus.forceSoftware = true;
+                    continue;
+                }
+                std::size_t j = i + 2;
+                bool ok = false;
+                const std::int64_t v = value(j, &ok);
+                if ((key == "sda" || key == "scl") && (!ok || v <= 0)) {
+                    m_messages.Error(vmDirectiveArgs, args[i + 2].at,
+                                     "#use i2c: " + key + "=" + args[i + 2].text + " is not a pin of the part (PIN_C4 ...)");
+                } else if (key == "sda") {
+                    bus.sda = static_cast<int>(v);
+                } else if (key == "scl") {
+                    bus.scl = static_cast<int>(v);
+                } else if ((key == "fast" || key == "slow") && ok && v > 0) {
+                    bus.rate = static_cast<std::uint32_t>(v);
+                } else if (key == "address") {
+                    m_messages.Error(vmUnsupported, args[i].at, "#use i2c: this compiler drives the bus as its master only");
+                }
+                i = j - 1;
+            }
+            if (bus.sda < 0 || bus.scl < 0)
+                m_messages.Error(vmDirectiveArgs, at, "#use i2c needs its pins: sda=PIN_xx and scl=PIN_xx");
             return;
         }
         m_messages.Warning(vmwDirectiveIgnored, at, "#use " + argText(0) + " is not supported yet and was ignored");
@@ -2097,6 +2164,22 @@ TExpr *TParser::PrimaryExpr()
             return PrintCall(t);
         if (t.text == "read_adc" && Peek().Is("(") && !Lookup(t.text))
             return ReadAdcCall(t);
+        if (t.text == "i2c_read" && Peek().Is("(") && !Lookup(t.text)) {
+            Expect("(");
+            TExpr *ack = nullptr;
+            if (!Peek().Is(")"))
+                ack = AssignmentExpr();
+            Expect(")");
+            if (!m_program.i2c.used)
+                m_messages.Error(vmDirectiveArgs, at, "i2c_read needs #use i2c(...) first");
+            TExpr *call = CallNamed("__i2c_read_byte", {ack ? Rvalue(ack) : Const(1, m_program.types.Int(1, false), at)}, at);
+            return call ? call : Const(0, m_program.types.Int(1, false), at);
+        }
+        if ((t.text == "i2c_start" || t.text == "i2c_stop" || t.text == "i2c_write") && Peek().Is("(") && !m_program.i2c.used)
+            m_messages.Error(vmDirectiveArgs, at, t.text + " needs #use i2c(...) first");
+        if ((t.text == "putc" || t.text == "getc" || t.text == "kbhit") && Peek().Is("(") && !m_program.rs232.used && m_function &&
+            m_function->name != "__put_string" && m_function->name != "__put_number")
+            m_messages.Error(vmDirectiveArgs, at, t.text + " needs #use rs232(...) first");
         if (t.text == "TRUE" || t.text == "true") {
             if (!Lookup(t.text))
                 return Const(1, nullptr, at, true);

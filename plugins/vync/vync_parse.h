@@ -104,6 +104,7 @@ private:
     void CheckAdcBits();
     TExpr *CallNamed(const std::string &name, std::vector<TExpr *> args, const TSourceSpan &at);
     void StartSerial();
+    void StartI2c();
     std::int64_t ConstantExpr(const TSourceSpan &at, bool *ok = nullptr);
 
     // Typing.

@@ -190,7 +190,11 @@ int8 __ccp_mode(int16 mode)
 #define ADC_TAD_MUL_16       0x0600
 #define ADC_TAD_MUL_20       0x0700
 // setup_adc_ports on parts with a port configuration field (PCFG): its value.
+#ifdef __ADC_PIN_SELECT__
+#define ALL_ANALOG                       0x00FFFFFF
+#else
 #define ALL_ANALOG                       0x00
+#endif
 #define AN0_TO_AN7                       0x00
 #define AN0_AN1_AN2_AN4_AN5_AN6_AN7_VSS_VREF 0x01
 #define AN0_TO_AN2_AN4_TO_AN7_VSS_VREF   0x01
@@ -199,7 +203,11 @@ int8 __ccp_mode(int16 mode)
 #define AN0_AN1_AN2_AN4_VSS_VREF         0x03
 #define AN0_AN1_AN3                      0x04
 #define AN0_AN1_VSS_VREF                 0x05
+#ifdef __ADC_PIN_SELECT__
+#define NO_ANALOGS                       0x00
+#else
 #define NO_ANALOGS                       0x06
+#endif
 #define AN0_AN1_AN4_TO_AN7_VREF_VREF     0x08
 #define AN0_AN1_AN2_AN3_AN4_AN5          0x09
 #define AN0_TO_AN5                       0x09
@@ -400,32 +408,23 @@ void setup_comparator(int8 mode)
 #endif
 
 // ---- Serial port (#use rs232) -----------------------------------------------------------
-#ifdef __SERIAL_TXREG__
-// main calls this first when the program has #use rs232: the baud rate divisor and TXSTA.
-void __rs232_init(int8 divisor, int8 txsta)
-{
-   __SERIAL_SPBRG__ = divisor;
-   __SERIAL_TXSTA__ = txsta;
-   __SERIAL_RCSTA__ = 0x90;
-}
+// The compiler writes the port's code: the hardware serial port when #use rs232 names its pins
+// (or none), otherwise a port in software on the given pins, timed to the instruction cycle for
+// the clock of #use delay. main starts it before its first statement.
 void putc(int8 c)
 {
-   while (!__TXIF)
-      ;
-   __SERIAL_TXREG__ = c;
+   __rs232_put(c);
 }
 #define putchar(c)  putc(c)
 int8 getc()
 {
-   while (!__RCIF)
-      ;
-   return __SERIAL_RCREG__;
+   return __rs232_get();
 }
 #define getch()  getc()
 #define getchar()  getc()
 int1 kbhit()
 {
-   return __RCIF;
+   return __rs232_ready();
 }
 // A string in RAM, up to its 0.
 void __put_string(int8 *text)
@@ -481,7 +480,28 @@ void __put_number(int32 value, int8 flags, int8 width)
       putc(digits[count]);
    }
 }
-#endif
+
+// ---- I2C bus (#use i2c) -----------------------------------------------------------------
+// The compiler writes the bus's code: the part's MSSP when #use i2c names its pins, otherwise
+// the pins driven as open-drain lines in software.
+void i2c_start()
+{
+   __i2c_start();
+}
+void i2c_stop()
+{
+   __i2c_stop();
+}
+// Sends a byte; returns the acknowledge bit: 0 when the device took the byte.
+int1 i2c_write(int8 data)
+{
+   return __i2c_write(data);
+}
+// i2c_read() and i2c_read(ack): a byte from the device, acknowledged unless ack is 0.
+int8 __i2c_read_byte(int8 ack)
+{
+   return __i2c_read(ack);
+}
 
 // ---- Data EEPROM --------------------------------------------------------------------------
 #ifdef __EEPROM_BYTES__

@@ -228,6 +228,7 @@ void RunInGpsim(const std::string &dir, const std::string &base, long cycles, TR
                                     << "\nbreak c " << cycles << "\nrun\npc\ndump r\nquit\n";
     Shell("cd '" + dir + "' && gpsim -i -S disable -s " + base + ".cod -c run.stc", &out);
     r.output = out;
+    r.trace = ReadAll(dir + "/trace.log");
     std::istringstream lines(out);
     std::string line;
     r.ram.assign(0x1000, -1);

@@ -21,6 +21,7 @@ struct TRunResult {
     vync::TProgramReport report;
     std::string folder;
     std::string output;           /// what gpsim printed
+    std::string trace;            /// gpsim's log, when the script logs to trace.log
 
     /// The value of global `name` (little-endian, sign extended when `isSigned`); false when the
     /// program has no such variable.
