@@ -193,8 +193,9 @@ KIV_EXPORT int32_t DBG_READ_VDD(int32_t, double *volts, char *msg, int32_t msgCa
 {
     if (!volts)
         return Fail(msg, msgCapacity, "No buffer was given for the voltage.");
-    *volts = 5.0;
-    return Result(true, msg, msgCapacity, {});
+    std::string text;
+    const bool ok = Session().SupplyVolts(*volts, text);
+    return Result(ok, msg, msgCapacity, text);
 }
 
 KIV_EXPORT int32_t DBG_GET_CLOCK_SPEED(int32_t, double *mhz, char *msg, int32_t msgCapacity)

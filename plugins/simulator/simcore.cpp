@@ -54,6 +54,7 @@ TSimulator::TSimulator(const TSimDevice &device) : m_dev(device)
     m_code.resize(size_t(m_pcMask) + 1);
     BuildMemory();
     BuildInterrupts();
+    BuildAdc();
     BuildIntPins();
     DecodeAll();
     Reset(TResetCause::PowerOn);
@@ -154,6 +155,7 @@ void TSimulator::BuildMemory()
         case roFsr:
         case roFsrPart:
         case roPcon:
+        case roAdcon:
             entry |= kWriteSpecial;
             break;
         case roIndf:
@@ -306,6 +308,8 @@ void TSimulator::AssignRole(int address, const std::string &n)
     } else if (n == "WDTCON") {
         set(roWdtcon);
         m_wdtcon = address;
+    } else if (n == "ADCON0") {
+        set(roAdcon);
     } else if (n == "PCON") {
         set(roPcon);
         m_pcon = address;
@@ -361,8 +365,17 @@ uint8_t TSimulator::ResetValue(int address) const
         const std::string port = n == "TRISIO" ? "GPIO" : "PORT" + n.substr(4);
         return m_dev.PinMask(port);
     }
-    if (StartsWith(n, "ANSEL"))
-        return named(n);
+    if (StartsWith(n, "ANSEL")) {
+        // Every pin analog; ANSEL of the small parts also holds the A/D clock bits, which start 0.
+        const auto it = m_dev.bits.find(n);
+        if (it == m_dev.bits.end())
+            return named(n);
+        uint8_t mask = 0;
+        for (const auto &b : it->second)
+            if (b.second < 8 && StartsWith(b.first, "ANS"))
+                mask = uint8_t(mask | (1u << b.second));
+        return mask;
+    }
     if (StartsWith(n, "IPR"))
         return named(n);
     if (n == "INTCON2")
@@ -515,6 +528,7 @@ void TSimulator::Reset(TResetCause cause)
     m_rxNext = UINT64_MAX;
     m_eeUnlock = 0;
     m_eeDone = UINT64_MAX;
+    m_adDone = UINT64_MAX;
     m_tablat = 0;
     UpdateBank();
     m_wdtStart = m_cycles;
@@ -1438,6 +1452,12 @@ void TSimulator::WriteSpecial(unsigned index, uint8_t value)
     case roPcon:
         m_ram[index] = value;
         return;
+    case roAdcon: {
+        const uint8_t old = m_ram[index];
+        m_ram[index] = value;
+        AdconWritten(index, old);
+        return;
+    }
     default:
         m_ram[index] = value;
         return;
@@ -1485,6 +1505,12 @@ void TSimulator::PokeData(int address, uint8_t value)
     case roEecon1:
         m_ram[index] = uint8_t((value & ~0x03) | (m_ram[index] & 0x03));
         return;
+    case roAdcon: {
+        // GO/DONE stays as it is: the memory window does not start or end a conversion.
+        const uint8_t go = m_adGo.Valid() && int(index) == m_adGo.addr ? uint8_t(1u << m_adGo.bit) : 0;
+        m_ram[index] = uint8_t((value & ~go) | (m_ram[index] & go));
+        return;
+    }
     case roPcon:
     case roPlain:
         m_ram[index] = value;

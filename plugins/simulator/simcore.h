@@ -20,6 +20,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -75,6 +77,24 @@ enum TRole : uint8_t {
     roTos,             ///< TOSL/TOSH/TOSU: aux = byte
     roWdtcon,
     roPcon,
+    roAdcon,           ///< the A/D control register with GO/DONE and ADON (ADCON0)
+};
+
+/// What drives the analog inputs: the voltage on each ANn pin (or a raw converter count that
+/// the converter returns as it is), the supply and the external references.
+struct TAnalogInputs {
+    double vdd = 5.0;
+    std::optional<double> vrefHigh;   ///< volts on the VREF+ pin; VDD when not given
+    std::optional<double> vrefLow;    ///< volts on the VREF- pin; 0 V when not given
+    std::map<int, double> volts;      ///< channel -> volts
+    std::map<int, int> counts;        ///< channel -> raw count
+
+    /// Adds the settings of a text such as "AN0=2.5 AN1=1.2V AN2=512c VDD=3.3 VREF+=2.048"
+    /// (items separated by blanks or commas; a number with "c" is a raw count). On a bad item
+    /// nothing changes and `error` says why.
+    bool Parse(std::string_view text, std::string &error);
+    /// The settings as Parse reads them.
+    std::string Text() const;
 };
 
 /// The decoded form of one program word.
@@ -160,6 +180,19 @@ public:
     /// Number of return addresses the stack holds (at most its size).
     int StackDepth() const { return m_stackDepth; }
     int StackSize() const { return m_stackSize; }
+
+    // ---- analog inputs and the A/D converter --------------------------------------------------
+    /// The levels on the analog inputs; a conversion samples them when it starts.
+    void SetAnalogInputs(const TAnalogInputs &inputs) { m_analog = inputs; }
+    const TAnalogInputs &AnalogInputs() const { return m_analog; }
+    /// True when the part has an A/D converter the simulator runs.
+    bool HasAdc() const { return m_adGo.Valid() && m_adOn.Valid(); }
+    /// Bits of a conversion result (8 on parts with a single ADRES, else 10).
+    int AdcBits() const { return m_adBits; }
+    /// Instruction cycles a conversion started now takes with the clock ADCS selects.
+    uint64_t AdcConversionCycles() const;
+    /// The result a conversion of `channel` started now gives.
+    uint16_t AdcSample(int channel) const;
 
     // ---- serial port -------------------------------------------------------------------------
     /// Receives each byte the USART transmits (called on the running thread).
@@ -283,6 +316,19 @@ private:
     uint8_t ReadProgramByte(uint32_t address) const;
 
     void SetFlag(int address, int bit);
+
+    // A/D converter.
+    struct TBitRef {
+        int addr = -1, bit = -1;
+        bool Valid() const { return addr >= 0 && bit >= 0; }
+    };
+    bool BitSet(const TBitRef &b) const { return b.Valid() && (m_ram[b.addr] >> b.bit) & 1; }
+    void BuildAdc();
+    void AdconWritten(unsigned index, uint8_t old);
+    void AdcFinish();
+    void AdcSleep();
+    int AdcClockCode() const;
+    int AdcChannel() const;
 
     const TSimDevice &m_dev;
 
@@ -422,6 +468,18 @@ private:
         int edgeAddr = -1, edgeBit = -1;
     };
     std::vector<TIntPin> m_intPins;
+    // A/D converter: the bits by name from the device data, the conversion in progress.
+    TBitRef m_adGo, m_adOn, m_adFm, m_adif, m_vcfg, m_adnref;
+    std::array<TBitRef, 3> m_adcs{};
+    std::array<TBitRef, 2> m_vcfgPair{}, m_adpref{};
+    std::array<TBitRef, 5> m_chs{};
+    std::array<TBitRef, 4> m_pcfg{};
+    std::array<TBitRef, 2> m_adfvr{};
+    int m_adresh = -1, m_adresl = -1;
+    int m_adBits = 10;
+    uint64_t m_adDone = UINT64_MAX;
+    uint16_t m_adResult = 0;
+    TAnalogInputs m_analog;
     // Baseline parts: OPTION and the TRIS registers are set by instructions only.
     uint8_t m_baselineOption = 0xFF;
     std::array<uint8_t, 11> m_baselineTris{};

@@ -199,7 +199,7 @@ void TSimulator::Reschedule()
     next = std::min({next, m_t0Overflow, m_t16[0].overflow, m_t16[1].overflow, m_t16[0].flagAt, m_t16[1].flagAt,
                      m_t2Match, m_t2FlagAt, m_txDone, m_txLoad,
                      m_txMove, m_rxNext,
-                     m_eeDone, m_wdtExpire});
+                     m_eeDone, m_adDone, m_wdtExpire});
     if ((m_irqLevel && !m_sleeping) || (m_sleeping && m_wakeRequest) || m_stackOverflow)
         next = std::min(next, std::max(m_irqEarliest, m_cycles));
     m_nextEvent = next;
@@ -249,6 +249,11 @@ TStop TSimulator::HandleEvents()
         if (m_eecon1 >= 0)
             m_ram[m_eecon1] &= uint8_t(~0x02);
         SetFlag(m_eeifFlagAddr, m_eeifFlagBit);
+    }
+    if (now >= m_adDone) {
+        m_flagCycle = m_adDone;
+        AdcFinish();
+        m_flagCycle = UINT64_MAX;
     }
     if (now >= m_wdtExpire) {
         m_wdtExpire = UINT64_MAX;
@@ -326,6 +331,7 @@ void TSimulator::EnterSleep()
     SyncTimer(0);
     SyncTimer(1);
     SyncTimer2();
+    AdcSleep();
     m_sleeping = true;
     if (m_dev.IsPic18()) {
         if (m_rcon >= 0)

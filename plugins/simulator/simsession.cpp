@@ -21,6 +21,7 @@ namespace {
 constexpr const char *kSettingsSection = "SIMULATOR";
 constexpr const char *kClockKey = "CLOCK_MHZ";
 constexpr double kDefaultClockMHz = 20.0;
+constexpr const char *kAnalogKey = "ANALOG_INPUTS";
 
 std::string Hex(uint32_t value)
 {
@@ -35,7 +36,9 @@ std::vector<std::string> TSimSession::OptionRows()
 {
     return {
         "Processor;SR;;;The target microcontroller part number",
-        "Clock MHz;S;;20;Oscillator frequency in MHz; four oscillator clocks make one instruction cycle",
+        "Clock MHz;S;;20;Oscillator frequency in MHz, four oscillator clocks make one instruction cycle",
+        "Analog inputs;S;;VDD=5;Volts on the analog inputs, such as AN0=2.5 AN1=1.2 (512c: a converter count), "
+        "with VDD=5 and VREF+= VREF-= for the references",
     };
 }
 
@@ -54,13 +57,18 @@ std::string TSimSession::HelpText()
            "bits) and the enhanced core's automatic context save; the INT pins' edges the program makes "
            "by driving them; the USART transmitter (bytes go to the monitor at the baud rate "
            "from SPBRG/BRGH/BRG16) and receiver (bytes typed in the monitor, a two-byte FIFO, overrun); "
+           "the A/D converter of the 14-bit parts (ADCON0/ADCON1, the clock bits wherever the part has them, "
+           "ADRESH/ADRESL left or right justified or an 8-bit ADRES, GO/DONE clearing 12 TAD after GO, "
+           "ADIF and its interrupt, VDD or the VREF pins as references; the levels on the inputs come from "
+           "the \"Analog inputs\" option, e.g. AN0=2.5 AN1=512c VDD=5 VREF+=4.096, and a conversion samples "
+           "them when it starts); "
            "the data EEPROM with its 55h/AAh write sequence, write time and EEIF; program memory reads "
            "through EECON1 on 14-bit parts and table reads on PIC18; the watchdog (period from the "
            "prescaler or postscaler, time-out reset, wake-up from SLEEP); SLEEP and wake-up by an enabled "
            "interrupt.\n"
            "\n"
            "Not simulated (these registers keep the value written and otherwise read as their reset "
-           "value): the A/D converter, comparators and voltage references, CCP/ECCP and PWM, MSSP "
+           "value): the A/D converter of the 12-bit parts and PIC18, comparators and voltage references, CCP/ECCP and PWM, MSSP "
            "(SPI/I2C), the parallel slave port, CAN, USB, LCD, the oscillator control and clock "
            "switching, external clock inputs of the timers, interrupt-on-change, signals on pins from "
            "outside (nothing drives an input), flash self-writes (table writes and EECON1 writes to "
@@ -93,25 +101,50 @@ bool TSimSession::StartLog(std::string &msg)
 
 bool TSimSession::EstablishCommunication(const std::string &settingsFile, std::string &msg)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
     m_settingsFile = settingsFile;
     m_clockMHz = kDefaultClockMHz;
+    std::vector<std::string> warnings;
     if (!settingsFile.empty() && QFileInfo::exists(QString::fromStdString(settingsFile))) {
         QSettings settings(QString::fromStdString(settingsFile), QSettings::IniFormat);
         const QString value = settings.value(QStringLiteral("%1/%2").arg(kSettingsSection, kClockKey)).toString();
         bool ok = false;
         const double mhz = value.trimmed().toDouble(&ok);
         if (!value.trimmed().isEmpty() && (!ok || mhz <= 0 || mhz > 1000)) {
-            msg = "The simulator's \"Clock MHz\" option \"" + value.toStdString()
-                  + "\" is not a frequency in MHz; the simulator uses 20 MHz.";
-            Log(msg);
+            warnings.push_back("The simulator's \"Clock MHz\" option \"" + value.toStdString()
+                               + "\" is not a frequency in MHz; the simulator uses 20 MHz.");
         } else if (ok) {
             m_clockMHz = mhz;
         }
     }
-    if (auto sim = std::atomic_load(&m_sim))
+    // The analog inputs: a bad setting is reported and the inputs stay at 0 V with VDD 5 V.
+    m_analog = TAnalogInputs();
+    if (!settingsFile.empty() && QFileInfo::exists(QString::fromStdString(settingsFile))) {
+        QSettings settings(QString::fromStdString(settingsFile), QSettings::IniFormat);
+        const QString value = settings.value(QStringLiteral("%1/%2").arg(kSettingsSection, kAnalogKey)).toString();
+        std::string error;
+        TAnalogInputs analog;
+        if (analog.Parse(value.toStdString(), error)) {
+            m_analog = analog;
+        } else {
+            warnings.push_back("The simulator's \"Analog inputs\" option: " + error + "; the analog inputs stay at 0 V.");
+        }
+    }
+    if (auto sim = std::atomic_load(&m_sim)) {
         sim->SetClockHz(m_clockMHz * 1e6);
-    Log("communication, clock " + std::to_string(m_clockMHz) + " MHz");
+        sim->SetAnalogInputs(m_analog);
+    }
+    Log("communication, clock " + std::to_string(m_clockMHz) + " MHz, analog " + m_analog.Text());
+    // A bad option is shown through the warning function: the user goes on with the default or
+    // stops to correct it.
+    lock.unlock();
+    for (const std::string &warning : warnings) {
+        Log(warning);
+        if (m_warning && m_warning(warning.c_str(), "Simulator options") != 0) {
+            msg = warning;
+            return false;
+        }
+    }
     return true;
 }
 
@@ -154,6 +187,7 @@ bool TSimSession::ForceChip(const std::string &name, std::string &msg)
     if (m_device != device) {
         auto sim = std::make_shared<TSimulator>(*device);
         sim->SetClockHz(m_clockMHz * 1e6);
+        sim->SetAnalogInputs(m_analog);
         std::atomic_store(&m_sim, sim);
         m_device = device;
         m_programLoaded = false;
@@ -181,6 +215,12 @@ bool TSimSession::TargetName(std::string &name, std::string &msg)
 bool TSimSession::ClockSpeed(double &mhz, std::string &)
 {
     mhz = m_clockMHz;
+    return true;
+}
+
+bool TSimSession::SupplyVolts(double &volts, std::string &)
+{
+    volts = m_analog.vdd;
     return true;
 }
 

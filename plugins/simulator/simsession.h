@@ -41,6 +41,10 @@ public:
     bool ForceChip(const std::string &name, std::string &msg);
     bool TargetName(std::string &name, std::string &msg);
     bool ClockSpeed(double &mhz, std::string &msg);
+    /// VDD of the analog settings.
+    bool SupplyVolts(double &volts, std::string &msg);
+    /// The analog inputs read at EstablishCommunication.
+    const TAnalogInputs &AnalogInputs() const { return m_analog; }
 
     bool Download(const std::string &file, TDbgProgressFunction progress, std::string &msg);
     bool Reset(std::string &msg);
@@ -79,6 +83,7 @@ private:
     std::string m_settingsFile;
     std::string m_deviceFile;
     double m_clockMHz = 20.0;
+    TAnalogInputs m_analog;
     std::map<uint32_t, int> m_breaks;   // address -> times armed
     std::atomic<TDbgCharFunction> m_output{nullptr};
     TDbgWarningFunction m_warning = nullptr;

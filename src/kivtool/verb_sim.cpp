@@ -1,8 +1,11 @@
 // kivtool sim --device NAME PROG.hex [--cycles N] [--trace N] [--uart] [--clock MHZ] [--input TEXT]
+//             [--analog AN0=2.5 …]
 // — runs a program in the simulator engine, the same engine as the simulator debugger library.
 // Prints the final PC, W and cycle count; --trace prints the first N instructions (cycle count
 // before the instruction, PC, opcode, then W and STATUS after it); --uart prints the bytes the
-// program sends through the USART as they arrive; --input queues bytes for its receiver.
+// program sends through the USART as they arrive; --input queues bytes for its receiver;
+// --analog sets the analog inputs as the "Analog inputs" option does (volts, or a converter count
+// with "c"; VDD=, VREF+=, VREF-= for the references).
 
 #include "kivtool.h"
 
@@ -24,7 +27,7 @@ QString Hex(unsigned value, int digits)
 int SimUsage()
 {
     Err() << "usage: kivtool sim --device NAME PROG.hex [--cycles N] [--trace N] [--uart] [--clock MHZ] "
-             "[--input TEXT]\n"
+             "[--input TEXT] [--analog AN0=2.5 ...]\n"
              "       kivtool sim --help      what the simulator simulates\n";
     return 2;
 }
@@ -38,6 +41,7 @@ int VerbSim(const QStringList &args)
     qulonglong trace = 0;
     double clockMHz = 20;
     bool uart = false;
+    sim::TAnalogInputs analog;
     for (int n = 0; n < args.size(); ++n) {
         const QString &a = args[n];
         bool ok = true;
@@ -55,6 +59,12 @@ int VerbSim(const QStringList &args)
             ok = ok && clockMHz > 0;
         } else if (a == QLatin1String("--input") && n + 1 < args.size()) {
             input = args[++n];
+        } else if (a == QLatin1String("--analog") && n + 1 < args.size()) {
+            std::string error;
+            if (!analog.Parse(args[++n].toStdString(), error)) {
+                Err() << "kivtool sim: " << QString::fromStdString(error) << '\n';
+                return 2;
+            }
         } else if (a == QLatin1String("--uart")) {
             uart = true;
         } else if (!a.startsWith(QLatin1String("--")) && program.isEmpty()) {
@@ -76,6 +86,7 @@ int VerbSim(const QStringList &args)
     }
     sim::TSimulator simulator(*part);
     simulator.SetClockHz(clockMHz * 1e6);
+    simulator.SetAnalogInputs(analog);
     std::string error;
     if (!sim::LoadProgramFile(simulator, program.toStdString(), error)) {
         Err() << "kivtool sim: " << QString::fromStdString(error) << '\n';

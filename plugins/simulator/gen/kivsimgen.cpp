@@ -42,7 +42,7 @@ bool WantsBits(const QString &reg)
 {
     static const QRegularExpression rx(QStringLiteral(
         "^(STATUS|OPTION_REG|OPTION|INTCON\\d?|PIR\\d*|PIE\\d*|IPR\\d*|RCON|PCON\\d?|T[0-9]CON|"
-        "TX\\d?STA\\d?|RC\\d?STA\\d?|BAUDCO?N\\d?|BAUD\\dCON|BAUDCTL|EECON1|NVMCON1|WDTCON\\d?|STKPTR|T\\dGCON)$"));
+        "TX\\d?STA\\d?|RC\\d?STA\\d?|BAUDCO?N\\d?|BAUD\\dCON|BAUDCTL|EECON1|NVMCON1|WDTCON\\d?|STKPTR|T\\dGCON|ADCON\\d|ANSEL|FVRCON)$"));
     return rx.match(reg).hasMatch();
 }
 

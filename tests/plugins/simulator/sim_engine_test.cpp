@@ -376,5 +376,258 @@ TEST(SimLoad, BadFilesAreRefusedWithAMessage)
     EXPECT_EQ(s.ProgramWord(0), 0x3005);
 }
 
+// ---- the A/D converter -------------------------------------------------------------------------
+
+// One conversion per family's register layout, driven as a program drives it: the set-up writes
+// (right-justified, FOSC/32, the channel, ADON), then GO. At 20 MHz FOSC/32 gives TAD = 8 cycles,
+// so GO/DONE clears and ADIF rises 96 cycles after GO.
+struct TAdcCase {
+    const char *part;
+    std::vector<std::pair<const char *, uint8_t>> setup;   // register, value
+    uint8_t go;                                            // ADCON0 with GO
+    int channel;
+    int bits;
+};
+
+const TAdcCase kAdcCases[] = {
+    // ADFM in ADCON1, ADCS1:0 in ADCON0, CHS2:0 at bit 3, PCFG 0000 (VDD reference).
+    {"PIC16F877A", {{"ADCON1", 0x80}, {"ADCON0", 0x91}}, 0x95, 2, 10},
+    // ADFM and VCFG in ADCON0, ADCS in ADCON1, CHS3:0 at bit 2.
+    {"PIC16F690", {{"ADCON1", 0x20}, {"ADCON0", 0x89}}, 0x8B, 2, 10},
+    // The clock bits in ANSEL.
+    {"PIC12F675", {{"ANSEL", 0x2F}, {"ADCON0", 0x89}}, 0x8B, 2, 10},
+    // The enhanced core: CHS4:0 at bit 2, ADFM and ADCS in ADCON1.
+    {"PIC16F1827", {{"ADCON1", 0xA0}, {"ADCON0", 0x09}}, 0x0B, 2, 10},
+    // ADCS2 and VCFG1:0 in ADCON1, ANSEL separate.
+    {"PIC16F88", {{"ADCON1", 0x80}, {"ADCON0", 0x91}}, 0x95, 2, 10},
+    // The 8-bit converter with a single ADRES.
+    {"PIC16F74", {{"ADCON1", 0x00}, {"ADCON0", 0x91}}, 0x95, 2, 8},
+};
+
+// The A/D test programs run to their end with levels on the inputs; the results the data sheets'
+// transfer function gives (the reference is the highest code, the nearest code is taken).
+TEST_F(SimPrograms, AdcProgramsConvertTheInputsTheyAreGiven)
+{
+    struct TCase {
+        const char *program;
+        const char *device;
+        const char *analog;
+        std::vector<std::pair<int, uint8_t>> ram;   // address, value
+    };
+    const TCase cases[] = {
+        // AN0 2.0 V -> 409 (0x199) right-justified; AN1 1.0 V -> 205 left-justified (0x33, 0x40);
+        // ADCON0 after ADON off during a conversion: GO stays (0x14); AN0 on the RC clock and
+        // through the interrupt, left-justified; one interrupt.
+        {"mid_adc", "PIC16F877A", "AN0=2.0 AN1=1.0 AN2=5",
+         {{0x20, 0x01}, {0x21, 0x99}, {0x22, 0x33}, {0x23, 0x40}, {0x24, 0x14}, {0x25, 0x66}, {0x27, 0x66}, {0x28, 1}}},
+        // AN1 1.0 V -> 205 right-justified; AN3 4.0 V -> 818 (0x332) left-justified.
+        {"adc_12f675", "PIC12F675", "AN1=1.0 AN3=4.0", {{0x20, 0x00}, {0x21, 0xCD}, {0x22, 0xCC}, {0x23, 0x80}}},
+        // AN9 3.0 V -> 614 (0x266); AN2 0.5 V -> 102, left-justified (0x19).
+        {"adc_16f690", "PIC16F690", "AN9=3 AN2=0.5", {{0x20, 0x02}, {0x21, 0x66}, {0x22, 0x19}}},
+        // AN4 1.5 V -> 307 (0x133); AN1 4.5 V -> 921, left-justified (0xE6); one interrupt.
+        {"adc_16f1827", "PIC16F1827", "AN4=1.5 AN1=4.5", {{0x20, 0x01}, {0x21, 0x33}, {0x22, 0xE6}, {0x70, 1}}},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.program);
+        auto s = Load(c.device, c.program);
+        ASSERT_TRUE(s);
+        sim::TAnalogInputs analog;
+        std::string error;
+        ASSERT_TRUE(analog.Parse(c.analog, error)) << error;
+        s->SetAnalogInputs(analog);
+        ASSERT_TRUE(RunToEnd(*s));
+        for (const auto &[address, value] : c.ram)
+            EXPECT_EQ(s->PeekData(address), value) << "at 0x" << std::hex << address;
+    }
+}
+
+TEST(SimAdc, ConvertsTheInputTwelveTadAfterGoOnEveryLayout)
+{
+    for (const TAdcCase &c : kAdcCases) {
+        SCOPED_TRACE(c.part);
+        const sim::TSimDevice *part = FindSimDevice(c.part);
+        ASSERT_NE(part, nullptr);
+        TSimulator s(*part);
+        ASSERT_TRUE(s.HasAdc());
+        EXPECT_EQ(s.AdcBits(), c.bits);
+        sim::TAnalogInputs analog;
+        std::string error;
+        ASSERT_TRUE(analog.Parse("AN2=3.0 AN1=1.0", error)) << error;
+        s.SetAnalogInputs(analog);
+        s.ErasePrograms();
+        s.FinishLoading();
+        for (const auto &[reg, value] : c.setup) {
+            ASSERT_GE(s.RegisterAddress(reg), 0) << reg;
+            s.Write(unsigned(s.RegisterAddress(reg)), value);
+        }
+        const int adcon0 = s.RegisterAddress("ADCON0");
+        const auto [adifAddr, adifBit] = part->FindBit("PIR", "ADIF");
+        ASSERT_GE(adifAddr, 0);
+        EXPECT_EQ(s.AdcConversionCycles(), 96u);
+        s.Write(unsigned(adcon0), c.go);
+        s.Run(95);
+        EXPECT_EQ(s.PeekData(adcon0), c.go) << "GO/DONE clears only when the conversion is done";
+        EXPECT_FALSE((s.PeekData(adifAddr) >> adifBit) & 1);
+        s.Run(2);
+        EXPECT_EQ(s.PeekData(adcon0), c.setup.back().second) << "GO/DONE clear";
+        EXPECT_TRUE((s.PeekData(adifAddr) >> adifBit) & 1);
+        // 3.0 V of 5 V: 613.8 of 1023 -> 614 (0x266); of 255 -> 153.
+        if (c.bits == 8) {
+            EXPECT_EQ(s.PeekData(s.RegisterAddress("ADRES")), 153);
+        } else {
+            EXPECT_EQ(s.PeekData(s.RegisterAddress("ADRESH")), 0x02);
+            EXPECT_EQ(s.PeekData(s.RegisterAddress("ADRESL")), 0x66);
+        }
+    }
+}
+
+TEST(SimAdc, JustificationClockReferencesAndAbort)
+{
+    TSimulator s(*FindSimDevice("PIC16F877A"));
+    s.ErasePrograms();
+    s.FinishLoading();
+    sim::TAnalogInputs analog;
+    std::string error;
+    ASSERT_TRUE(analog.Parse("AN0=2.0, AN1=700c VREF+=4.0 VDD=5", error)) << error;
+    s.SetAnalogInputs(analog);
+    const unsigned adcon0 = unsigned(s.RegisterAddress("ADCON0"));
+    const unsigned adcon1 = unsigned(s.RegisterAddress("ADCON1"));
+    const int adresh = s.RegisterAddress("ADRESH"), adresl = s.RegisterAddress("ADRESL");
+    auto convert = [&](uint8_t con0, uint8_t con1) {
+        s.Write(adcon1, con1);
+        s.Write(adcon0, con0);
+        s.Write(adcon0, uint8_t(con0 | 0x04));
+        s.Run(s.AdcConversionCycles() + 1);
+        EXPECT_EQ(s.PeekData(int(adcon0)) & 0x04, 0);
+    };
+    // Left-justified, VDD reference: 2.0 V -> 409 (0x199): ADRESH 0x66, ADRESL 0x40.
+    convert(0x81, 0x00);
+    EXPECT_EQ(s.PeekData(adresh), 0x66);
+    EXPECT_EQ(s.PeekData(adresl), 0x40);
+    // PCFG 0001: AN3 is VREF+ (4.0 V): 2.0 V -> 512 (0x200), right-justified.
+    convert(0x81, 0x81);
+    EXPECT_EQ(s.PeekData(adresh), 0x02);
+    EXPECT_EQ(s.PeekData(adresl), 0x00);
+    // A raw count is returned as it is.
+    convert(0x89, 0x80);
+    EXPECT_EQ(s.PeekData(adresh) * 256 + s.PeekData(adresl), 700);
+
+    // The clock selection: FOSC/2 (ADCS 000) 12 TAD of half a cycle, FOSC/64 (ADCS2 with 10)
+    // 192 cycles, the RC clock about 4 us per TAD (240 cycles at 20 MHz).
+    s.Write(adcon1, 0x00);
+    s.Write(adcon0, 0x01);
+    EXPECT_EQ(s.AdcConversionCycles(), 6u);
+    s.Write(adcon1, 0x40);
+    s.Write(adcon0, 0x81);
+    EXPECT_EQ(s.AdcConversionCycles(), 192u);
+    s.Write(adcon0, 0xC1);
+    EXPECT_EQ(s.AdcConversionCycles(), 240u);
+
+    // Clearing ADON during a conversion ends it without a result; GO stays as written.
+    s.Write(adcon1, 0x80);
+    s.Write(adcon0, 0x81);
+    s.Write(unsigned(adresh), 0xAA);
+    s.Write(adcon0, 0x85);
+    s.Run(10);
+    s.Write(adcon0, 0x84);
+    s.Run(200);
+    EXPECT_EQ(s.PeekData(adresh), 0xAA);
+    EXPECT_EQ(s.PeekData(int(adcon0)), 0x84);
+    // GO without ADON starts nothing.
+    s.Write(adcon0, 0x80);
+    s.Write(adcon0, 0x84);
+    s.Run(200);
+    EXPECT_EQ(s.PeekData(adresh), 0xAA);
+    // The memory window does not start a conversion.
+    s.Write(adcon0, 0x81);
+    s.PokeData(int(adcon0), 0x85);
+    EXPECT_EQ(s.PeekData(int(adcon0)), 0x81);
+}
+
+TEST(SimAdc, AnalogSettingsAreCheckedAndReadBack)
+{
+    struct TCase {
+        const char *text;
+        bool ok;
+    };
+    const TCase cases[] = {
+        {"AN0=2.5", true},        {"an3=1.2v, AN31=1023c", true}, {"VDD=3.3 VREF-=0.5 VREF+=3", true},
+        {"", true},               {"AN0", false},                 {"AN32=1", false},
+        {"AN0=abc", false},       {"AN0=-1", false},               {"AN0=1.5c", false},
+        {"VDD=12c", false},       {"RA0=1", false},                {"AN0=2.5 AN1=x", false},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.text);
+        sim::TAnalogInputs analog;
+        std::string error;
+        EXPECT_EQ(analog.Parse(c.text, error), c.ok) << error;
+        if (!c.ok) {
+            EXPECT_FALSE(error.empty());
+            EXPECT_TRUE(analog.volts.empty()) << "a bad item changes nothing";
+            continue;
+        }
+        sim::TAnalogInputs again;
+        ASSERT_TRUE(again.Parse(analog.Text(), error)) << analog.Text();
+        EXPECT_EQ(again.Text(), analog.Text());
+    }
+    sim::TAnalogInputs analog;
+    std::string error;
+    ASSERT_TRUE(analog.Parse("an3=1.2v, AN31=1023c VDD=3.3", error));
+    EXPECT_EQ(analog.Text(), "AN3=1.2 AN31=1023c VDD=3.3");
+}
+
+TEST(SimAdc, TheInterruptAndSleepFollowTheClock)
+{
+    TSimulator s(*FindSimDevice("PIC16F877A"));
+    s.ErasePrograms();
+    for (uint32_t word = 0; word < 16; ++word) {   // SLEEP everywhere but the vector
+        s.LoadHexByte(word * 2, 0x63);
+        s.LoadHexByte(word * 2 + 1, 0x00);
+    }
+    s.FinishLoading();
+    const unsigned adcon0 = unsigned(s.RegisterAddress("ADCON0"));
+    const unsigned adcon1 = unsigned(s.RegisterAddress("ADCON1"));
+    const unsigned pie1 = unsigned(s.RegisterAddress("PIE1"));
+    const unsigned pir1 = unsigned(s.RegisterAddress("PIR1"));
+    const unsigned intcon = unsigned(s.RegisterAddress("INTCON"));
+    // ADIE, PEIE and GIE: the end of the conversion enters the interrupt vector.
+    s.Write(pie1, 0x40);
+    s.Write(intcon, 0xC0);
+    s.Write(adcon0, 0x81);
+    s.SetPc(0x20);   // past the SLEEPs: erased words
+    s.Write(adcon0, 0x85);
+    const uint64_t taken = s.InterruptsTaken();
+    s.Run(98);
+    EXPECT_EQ(s.InterruptsTaken(), taken + 1);
+
+    // SLEEP abandons a conversion on the instruction clock: GO clears, no flag, no wake-up.
+    s.Write(intcon, 0x40);   // PEIE only: ADIF would wake the part without a vector
+    s.Write(pir1, 0x00);
+    s.Write(adcon0, 0x81);
+    s.Write(adcon0, 0x85);
+    s.SetPc(8);
+    s.Step();
+    EXPECT_TRUE(s.Sleeping());
+    EXPECT_EQ(s.PeekData(int(adcon0)) & 0x04, 0x00);
+    s.Run(1000);
+    EXPECT_TRUE(s.Sleeping());
+    EXPECT_EQ(s.PeekData(int(pir1)) & 0x40, 0x00);
+
+    // On the RC clock the conversion goes on in SLEEP, and ADIF wakes the part.
+    s.Reset();
+    s.Write(pie1, 0x40);
+    s.Write(intcon, 0x40);
+    s.Write(adcon1, 0x00);
+    s.Write(adcon0, 0xC1);
+    s.Write(adcon0, 0xC5);
+    s.SetPc(8);
+    s.Step();
+    EXPECT_TRUE(s.Sleeping());
+    s.Run(1000);
+    EXPECT_FALSE(s.Sleeping());
+    EXPECT_EQ(s.PeekData(int(pir1)) & 0x40, 0x40);
+    EXPECT_EQ(s.PeekData(int(adcon0)) & 0x04, 0x00);
+}
+
 }  // namespace
 }  // namespace kiv

@@ -79,6 +79,7 @@ struct TSimLibrary {
     TDbgSetTargetOutput setOutput = nullptr;
     TDbgSendTargetInput sendInput = nullptr;
     TDbgGetSupportedTargets supported = nullptr;
+    TDbgSetWarningCallback setWarning = nullptr;
 
     TSimLibrary() : library(StagedLibrary())
     {
@@ -109,6 +110,7 @@ struct TSimLibrary {
         setOutput = Fn<TDbgSetTargetOutput>("DBG_SET_TARGET_OUTPUT");
         sendInput = Fn<TDbgSendTargetInput>("DBG_SEND_TARGET_INPUT");
         supported = Fn<TDbgGetSupportedTargets>("DBG_GET_SUPPORTED_TARGETS");
+        setWarning = Fn<TDbgSetWarningCallback>("DBG_SET_WARNING_CALLBACK");
     }
 };
 
@@ -153,6 +155,9 @@ TEST_F(SimLibrary, HasEveryExportTheIdeChecks)
     ASSERT_GE(count, 2);
     EXPECT_EQ(std::string(rows[0]).rfind("Processor;", 0), 0u);
     EXPECT_EQ(std::string(rows[1]).rfind("Clock MHz;", 0), 0u);
+    EXPECT_EQ(std::string(rows[2]).rfind("Analog inputs;S;;", 0), 0u);
+    for (int32_t r = 0; r < count; ++r)
+        EXPECT_EQ(QString::fromLatin1(rows[r]).count(QLatin1Char(';')), 4) << rows[r] << ": five fields";
     uint8_t families = 0;
     char msg[kDbgTextSize];
     ASSERT_EQ(m_lib.supported(&families, nullptr, msg, kDbgMessageCapacity), 1);
@@ -204,6 +209,54 @@ TEST_F(SimLibrary, BadArgumentsAreRefusedWithAMessage)
     ASSERT_EQ(m_lib.forceChip("PIC16F505", msg, kDbgMessageCapacity), 1) << msg;
     EXPECT_EQ(m_lib.readEeprom(1, 0, 1, data, msg, kDbgMessageCapacity), 0);
     EXPECT_STREQ(msg, "The PIC16F505 has no data EEPROM.");
+}
+
+// The "Analog inputs" option from the settings file drives the A/D converter: the program
+// converts AN0 and AN1 with the levels kiv.ini gives; VDD is what DBG_READ_VDD reads. A bad
+// setting is reported and leaves the inputs at 0 V.
+TEST_F(SimLibrary, AnalogInputsComeFromTheSettingsFile)
+{
+    ASSERT_TRUE(WriteFile(m_settings, "[SIMULATOR]\nANALOG_INPUTS=AN0=2.0 AN1=1.0 VDD=3.3\n"));
+    Start("PIC16F877A", "mid_adc");
+    char msg[kDbgTextSize] = {};
+    double vdd = 0;
+    ASSERT_EQ(m_lib.readVdd(0, &vdd, msg, kDbgMessageCapacity), 1);
+    EXPECT_DOUBLE_EQ(vdd, 3.3);
+    uint32_t pc = 0;
+    uint8_t w = 0, status = 0;
+    const auto runToEnd = [&] {
+        ASSERT_EQ(m_lib.setBreak(0x57, msg, kDbgMessageCapacity), 1) << msg;   // done: goto done
+        ASSERT_EQ(m_lib.go1(&pc, &w, &status, msg, kDbgMessageCapacity, 0), 1) << msg;
+        ASSERT_EQ(pc, 0x57u);
+    };
+    runToEnd();
+    uint8_t ram[4] = {};
+    ASSERT_EQ(m_lib.readRam(0x20, 4, ram, msg, kDbgMessageCapacity), 1) << msg;
+    EXPECT_EQ(ram[0] * 256 + ram[1], 620);        // 2.0 V of 3.3 V, right-justified
+    EXPECT_EQ((ram[2] << 2) | (ram[3] >> 6), 310); // 1.0 V of 3.3 V, left-justified
+
+    // A bad setting is a warning: "Stop" fails the call with the text, going on leaves the inputs
+    // at 0 V.
+    ASSERT_TRUE(WriteFile(m_settings, "[SIMULATOR]\nANALOG_INPUTS=AN0=lots\n"));
+    static std::string warned;
+    static int32_t answer = 1;
+    ASSERT_EQ(m_lib.setWarning(
+                  [](const char *text, const char *) {
+                      warned = text;
+                      return answer;
+                  },
+                  msg, kDbgMessageCapacity),
+              1);
+    EXPECT_EQ(m_lib.establish(m_settings.toUtf8().constData(), msg, kDbgMessageCapacity), 0);
+    EXPECT_NE(std::string(msg).find("\"Analog inputs\" option: \"AN0=lots\""), std::string::npos) << msg;
+    EXPECT_EQ(warned, msg);
+    answer = 0;
+    ASSERT_EQ(m_lib.establish(m_settings.toUtf8().constData(), msg, kDbgMessageCapacity), 1) << msg;
+    m_lib.setWarning(nullptr, msg, kDbgMessageCapacity);
+    ASSERT_EQ(m_lib.reset(msg, kDbgMessageCapacity), 1) << msg;
+    runToEnd();
+    ASSERT_EQ(m_lib.readRam(0x20, 2, ram, msg, kDbgMessageCapacity), 1) << msg;
+    EXPECT_EQ(ram[0] * 256 + ram[1], 0);
 }
 
 TEST_F(SimLibrary, SessionRunsStepsAndReadsTheTarget)
