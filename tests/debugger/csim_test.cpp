@@ -1,0 +1,293 @@
+// C programs in the simulator, end to end: the C compiler (vync, the compiler behind the C
+// editions) and gputils build a program for the PIC16F877A, and a debug session runs it in the
+// simulator debugger library (debuggers/SIMDLL/kivsim.so) with the watch library. What the
+// built-in functions do is read back through the session: a 1 ms delay timed by Timer1, the
+// bytes of printf in the Monitor window, read_adc against the simulator's "Analog inputs"
+// option, the Timer0 interrupt function and the data EEPROM.
+
+#include "fakehost.h"
+#include "kivprompt.h"
+#include "pc_chipr.h"
+#include "testfiles.h"
+#include "uDbgForm_model.h"
+#include "uDebugFormBreaks_model.h"
+#include "uDebugFormDataEE_model.h"
+#include "uDebugFormRAM_model.h"
+#include "uDebugFormStack_model.h"
+#include "uWatchProxy.h"
+#include "vync_compile.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+using namespace kiv;
+using namespace kiv::test;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every behaviour in one program; each marker comment names the line a test stops on.
+const char kProgram[] = R"(#include <16F877A.h>
+#fuses HS,NOWDT,NOLVP
+#use delay(clock=20000000)
+#use rs232(baud=9600, xmit=PIN_C6, rcv=PIN_C7)
+
+int16 bare;
+int16 timed;
+int8 ticks;
+int16 spins;
+int8 adc0;
+int8 adc1;
+int8 ee_back;
+int8 count8;
+signed int32 big;
+int8 finished;
+
+#int_rtcc
+void tick_isr()
+{
+   ticks++;
+}
+
+void main()
+{
+   finished = 0;
+   // Timer1 counts instruction cycles: once around two assignments, once around the same with
+   // the delay between them.
+   setup_timer_1(T1_DISABLED);
+   set_timer1(0);
+   setup_timer_1(T1_INTERNAL | T1_DIV_BY_1);
+   finished = 0;
+   finished = 0;
+   setup_timer_1(T1_DISABLED);
+   bare = get_timer1();
+   set_timer1(0);
+   setup_timer_1(T1_INTERNAL | T1_DIV_BY_1);
+   finished = 0;
+   delay_ms(1);
+   finished = 0;
+   setup_timer_1(T1_DISABLED);
+   timed = get_timer1();   // @delay
+
+   count8 = 200;   // @delaydone
+   big = -56789;
+   printf("%u %ld\r\n", count8, big);   // @printf
+
+   setup_adc_ports(ALL_ANALOG);
+   setup_adc(ADC_CLOCK_DIV_32);
+   set_adc_channel(0);
+   delay_us(20);
+   adc0 = read_adc();
+   set_adc_channel(1);
+   delay_us(20);
+   adc1 = read_adc();   // @adc
+
+   ticks = 0;
+   spins = 0;
+   setup_timer_0(RTCC_INTERNAL | RTCC_DIV_2);
+   set_rtcc(0);
+   enable_interrupts(INT_RTCC);
+   enable_interrupts(GLOBAL);
+   while (ticks < 3)
+      spins++;
+   disable_interrupts(GLOBAL);   // @rtcc
+
+   write_eeprom(5, 0xA7);
+   ee_back = read_eeprom(5);   // @eeprom
+   finished = 1;   // @end
+   while (TRUE)
+      ;
+}
+)";
+
+class CSim : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("gpasm")).isEmpty())
+            GTEST_SKIP() << "gputils is not installed (the setup step installs it)";
+        if (!fs::exists(fs::path(KIV_VYNC_DEVICES_DIR) / "16F877A.h") || !fs::exists(KIV_DEVICES_DAT))
+            GTEST_SKIP() << "the device headers and devices.dat are not built";
+        ASSERT_TRUE(dir.isValid());
+        const fs::path root(dir.path().toStdString());
+        fs::create_directories(root / "install" / "utils");
+        fs::create_directory_symlink(KIV_VYNC_DEVICES_DIR, root / "install" / "devices");
+        fs::copy_file(KIV_DEVICES_DAT, root / "install" / "utils" / "devices.dat");
+        devices = QString::fromStdString((root / "install" / "utils" / "devices.dat").string());
+        SetDeviceFile(devices);
+    }
+    void TearDown() override
+    {
+        Close();
+        SetDeviceFile(QString());
+    }
+
+    /// Compiles `source` as prog.c and builds prog.hex and prog.cof with gputils.
+    void Build(const QString &source)
+    {
+        cFile = dir.filePath(QStringLiteral("prog.c"));
+        ASSERT_TRUE(WriteFile(cFile, source.toLatin1()));
+        vync::TCompileOptions options;
+        options.mainFile = cFile.toStdString();
+        options.installDir = dir.filePath(QStringLiteral("install")).toStdString();
+        const vync::TCompileOutcome out = vync::CompileC(options);
+        std::string messages;
+        for (const auto &m : out.messages.All())
+            messages += vync::MessageLine(out.messages, m) + "\n";
+        ASSERT_TRUE(out.ok) << messages;
+        ASSERT_TRUE(WriteFile(dir.filePath(QStringLiteral("prog.asm")), QByteArray::fromStdString(out.assembly)));
+        for (const QStringList &tool : {QStringList{"gpasm", "-c", "-g", "-o", "prog.o", "prog.asm"},
+                                        QStringList{"gplink", "-c", "-m", "-o", "prog.hex", "prog.o"}}) {
+            QProcess process;
+            process.setWorkingDirectory(dir.path());
+            process.setProcessChannelMode(QProcess::MergedChannels);
+            process.start(tool.first(), tool.mid(1));
+            ASSERT_TRUE(process.waitForFinished(60000));
+            ASSERT_EQ(process.exitCode(), 0) << process.readAll().toStdString();
+        }
+        host.base = dir.filePath(QStringLiteral("prog"));
+        program = source;
+    }
+    /// The simulator's options in kiv.ini, as the Debug Configure window stores them.
+    void SetSimulatorOption(const char *key, const QString &value)
+    {
+        QSettings ini(dir.filePath(QStringLiteral("kiv.ini")), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("SIMULATOR/%1").arg(QLatin1String(key)), value);
+    }
+    void Enable()
+    {
+        model = std::make_unique<TDbgFormModel>(host, dir.filePath(QStringLiteral("kiv.ini")), QStringLiteral(KIV_WATCH_LIBRARY),
+                                                QStringList{QStringLiteral(KIV_SIM_LIBRARY)}, devices);
+        model->Enable();
+        ASSERT_EQ(model->State(), dsReady) << prompt.Messages().join(QLatin1Char('\n')).toStdString();
+        cName = model->FileName(model->FileIndex(cFile));
+        ASSERT_NE(model->FileIndex(cFile), -1) << "the debug file names prog.c";
+    }
+    void Close()
+    {
+        if (model && model->IsActive()) {
+            model->Stop(false);
+            QElapsedTimer timer;
+            timer.start();
+            while (model->IsActive() && timer.elapsed() < 5000)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        model.reset();
+    }
+    /// The line of the program that carries `// @marker`.
+    int Line(const char *marker) const
+    {
+        const QStringList lines = program.split(QLatin1Char('\n'));
+        for (int i = 0; i < lines.size(); ++i)
+            if (lines.at(i).contains(QLatin1String("// @") + QLatin1String(marker)))
+                return i + 1;
+        ADD_FAILURE() << marker;
+        return 0;
+    }
+    /// Runs to a breakpoint on a C line (set for this run only).
+    void RunToLine(int line)
+    {
+        const int index = model->Breaks().AddBreak(cName, line);
+        ASSERT_GE(index, 0) << "no code on line " << line;
+        model->Run();
+        ASSERT_EQ(model->State(), dsReady);
+        model->Breaks().RemoveBreak(index);
+        ASSERT_EQ(host.open[cName].current, line) << prompt.Messages().join(QLatin1Char('\n')).toStdString();
+    }
+    /// A C expression's value through the watch library (the number its text starts with).
+    qlonglong Value(const QString &expression)
+    {
+        QString value;
+        model->Ram().BeginEvaluation();
+        model->Watch()->Evaluate(model->curFile, model->curLine, expression, value, 255, &TDebugRamModel::MemoryFunction,
+                                 &model->Ram());
+        model->Ram().DiscardEvaluation();
+        bool ok = false;
+        const qlonglong number = value.section(QLatin1Char(' '), 0, 0).toLongLong(&ok, 0);
+        EXPECT_TRUE(ok) << expression.toStdString() << " = " << value.toStdString();
+        return number;
+    }
+
+    QTemporaryDir dir;
+    TFakeHost host;
+    TScriptedPrompt prompt;
+    TPromptGuard guard{&prompt};
+    QString devices;
+    QString cFile;
+    QString cName;
+    QString program;
+    std::unique_ptr<TDbgFormModel> model;
+};
+
+TEST_F(CSim, DelayMsTakesItsCyclesAtTwentyMegahertz)
+{
+    Build(QString::fromLatin1(kProgram));
+    Enable();
+    RunToLine(Line("delaydone"));
+    // delay_ms(1) at 20 MHz: 5,000 instruction cycles; the help page states no call overhead.
+    EXPECT_EQ(Value(QStringLiteral("timed")) - Value(QStringLiteral("bare")), 5000);
+}
+
+TEST_F(CSim, PrintfSendsItsBytesToTheMonitor)
+{
+    Build(QString::fromLatin1(kProgram));
+    Enable();
+    ASSERT_TRUE(model->Monitor().Active());
+    RunToLine(Line("delaydone"));
+    EXPECT_EQ(model->Monitor().Text(), QString());
+    // The USART shifts the last bytes out while the program goes on (about 1 ms a byte at 9600
+    // baud); by the end of the EEPROM write every byte has reached the Monitor, and no other.
+    RunToLine(Line("end"));
+    EXPECT_EQ(model->Monitor().Text(), QStringLiteral("200 -56789\r\n"));
+}
+
+TEST_F(CSim, ReadAdcReturnsTheSimulatorsAnalogInput)
+{
+    Build(QString::fromLatin1(kProgram));
+    // 2.5 V of 5 V on AN0 is the middle code; 700 counts on AN1. read_adc gives the eight high
+    // bits of the ten-bit result.
+    SetSimulatorOption("ANALOG_INPUTS", QStringLiteral("AN0=2.5 AN1=700c VDD=5"));
+    Enable();
+    RunToLine(Line("adc") + 2);
+    EXPECT_EQ(Value(QStringLiteral("adc0")), 128);
+    EXPECT_EQ(Value(QStringLiteral("adc1")), 700 >> 2);
+}
+
+TEST_F(CSim, TimerZeroInterruptRunsTheRtccFunction)
+{
+    Build(QString::fromLatin1(kProgram));
+    Enable();
+    // A breakpoint in the interrupt function stops there, called from the interrupt.
+    const int isrLine = program.split(QLatin1Char('\n')).indexOf(QStringLiteral("   ticks++;")) + 1;
+    ASSERT_GT(isrLine, 0);
+    RunToLine(isrLine);
+    RunToLine(Line("rtcc"));
+    EXPECT_EQ(Value(QStringLiteral("ticks")), 3);
+    // Three overflows of 256 x 2 cycles: the main loop spun meanwhile.
+    EXPECT_GT(Value(QStringLiteral("spins")), 10);
+}
+
+TEST_F(CSim, EepromWrittenIsReadBack)
+{
+    Build(QString::fromLatin1(kProgram));
+    Enable();
+    RunToLine(Line("end"));
+    EXPECT_EQ(Value(QStringLiteral("ee_back")), 0xA7);
+    // The Data EE window reads the same byte from the simulator.
+    ASSERT_TRUE(model->DataEE().HasData());
+    ASSERT_TRUE(model->DataEE().ReadAll(true));
+    EXPECT_EQ(model->DataEE().Current(5), 0xA7);
+}
+
+}  // namespace
