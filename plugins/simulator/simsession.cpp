@@ -121,7 +121,10 @@ bool TSimSession::EstablishCommunication(const std::string &settingsFile, std::s
     m_analog = TAnalogInputs();
     if (!settingsFile.empty() && QFileInfo::exists(QString::fromStdString(settingsFile))) {
         QSettings settings(QString::fromStdString(settingsFile), QSettings::IniFormat);
-        const QString value = settings.value(QStringLiteral("%1/%2").arg(kSettingsSection, kAnalogKey)).toString();
+        // Commas are separators of the setting; the INI reader reads a text with commas as a list.
+        const QVariant stored = settings.value(QStringLiteral("%1/%2").arg(kSettingsSection, kAnalogKey));
+        const QString value = stored.typeId() == QMetaType::QStringList ? stored.toStringList().join(QLatin1Char(','))
+                                                                          : stored.toString();
         std::string error;
         TAnalogInputs analog;
         if (analog.Parse(value.toStdString(), error)) {

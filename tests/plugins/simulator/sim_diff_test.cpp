@@ -6,6 +6,7 @@
 #include "sim_programs.h"
 
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -123,6 +124,52 @@ TEST_F(SimDiff, RandomInstructionStreamsAgree)
     }
     // Runs may end early at a named difference; together they still cover thousands of steps.
     EXPECT_GT(total, 20000);
+}
+
+// The A/D results against gpsim driven the same way: gpsim's analog stimuli on RA0 and RA1 and
+// our "Analog inputs" give the same codes for the test program's conversions (levels away from
+// the middle of a code, where gpsim's pin loading moves the result by one).
+TEST_F(SimDiff, AdcResultsAgreeWithGpsimsAnalogStimuli)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("gpsim")).isEmpty())
+        GTEST_SKIP() << "gpsim is not installed";
+    QByteArray log;
+    const QString hex = AssembleSimProgram(m_dir.path(), QStringLiteral("mid_adc"), &log);
+    ASSERT_FALSE(hex.isEmpty()) << log.toStdString();
+    const QString cod = hex.left(hex.size() - 3) + QStringLiteral("cod");
+    const double levels[][2] = {{2.0, 1.0}, {0.3, 4.7}, {4.99, 0.012}, {3.3, 0.0}};
+    for (const auto &level : levels) {
+        SCOPED_TRACE(std::to_string(level[0]) + " V, " + std::to_string(level[1]) + " V");
+        auto s = LoadedSimulator("PIC16F877A", hex);
+        ASSERT_TRUE(s);
+        sim::TAnalogInputs analog;
+        std::string error;
+        ASSERT_TRUE(analog.Parse("AN0=" + std::to_string(level[0]) + " AN1=" + std::to_string(level[1]), error)) << error;
+        s->SetAnalogInputs(analog);
+        const uint32_t end = SelfLoop(*s);
+        ASSERT_TRUE(RunToEnd(*s));
+
+        QString script;
+        for (int pin = 0; pin < 2; ++pin)
+            script += QStringLiteral("stimulus asynchronous_stimulus\ninitial_state 0\nstart_cycle 0\nanalog\n{ 1, %1 }\n"
+                                     "name s%2\nend\nnode n%2\nattach n%2 s%2 porta%2\n")
+                          .arg(level[pin])
+                          .arg(pin);
+        script += QStringLiteral("break e %1\nrun\ndump r\nquit\n").arg(end);
+        const QString scriptFile = m_dir.filePath(QStringLiteral("adc.stc"));
+        ASSERT_TRUE(WriteFile(scriptFile, script.toLatin1()));
+        QProcess gpsim;
+        gpsim.setProcessChannelMode(QProcess::MergedChannels);
+        gpsim.start(QStringLiteral("gpsim"), {"-i", "-S", "disable", "-s", cod, "-c", scriptFile});
+        ASSERT_TRUE(gpsim.waitForFinished(60000));
+        const QString out = QString::fromLatin1(gpsim.readAll());
+        const int at = int(out.indexOf(QStringLiteral("\n0020:")));
+        ASSERT_GE(at, 0) << out.toStdString();
+        const QStringList bytes = out.mid(at + 7, 3 * 9).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        ASSERT_EQ(bytes.size(), 9) << out.toStdString();
+        for (int i = 0; i < 9; ++i)
+            EXPECT_EQ(s->PeekData(0x20 + i), bytes.at(i).toInt(nullptr, 16)) << "at 0x" << std::hex << 0x20 + i;
+    }
 }
 
 }  // namespace

@@ -216,7 +216,7 @@ TEST_F(SimLibrary, BadArgumentsAreRefusedWithAMessage)
 // setting is reported and leaves the inputs at 0 V.
 TEST_F(SimLibrary, AnalogInputsComeFromTheSettingsFile)
 {
-    ASSERT_TRUE(WriteFile(m_settings, "[SIMULATOR]\nANALOG_INPUTS=AN0=2.0 AN1=1.0 VDD=3.3\n"));
+    ASSERT_TRUE(WriteFile(m_settings, "[SIMULATOR]\nANALOG_INPUTS=AN0=2.0, AN1=1.0, VDD=3.3\n"));
     Start("PIC16F877A", "mid_adc");
     char msg[kDbgTextSize] = {};
     double vdd = 0;
