@@ -14,6 +14,7 @@
 #include "uDebugFormDataEE_model.h"
 #include "uDebugFormRAM_model.h"
 #include "uDebugFormStack_model.h"
+#include "uDebugFormWatches_model.h"
 #include "uWatchProxy.h"
 #include "vync_compile.h"
 
@@ -136,8 +137,14 @@ protected:
     /// Compiles `source` as prog.c and builds prog.hex and prog.cof with gputils.
     void Build(const QString &source)
     {
-        cFile = dir.filePath(QStringLiteral("prog.c"));
-        ASSERT_TRUE(WriteFile(cFile, source.toLatin1()));
+        ASSERT_TRUE(WriteFile(dir.filePath(QStringLiteral("prog.c")), source.toLatin1()));
+        program = source;
+        BuildFile(QStringLiteral("prog"));
+    }
+    /// Compiles NAME.c of the test folder and builds NAME.hex and NAME.cof with gputils.
+    void BuildFile(const QString &name)
+    {
+        cFile = dir.filePath(name + QStringLiteral(".c"));
         vync::TCompileOptions options;
         options.mainFile = cFile.toStdString();
         options.installDir = dir.filePath(QStringLiteral("install")).toStdString();
@@ -146,9 +153,9 @@ protected:
         for (const auto &m : out.messages.All())
             messages += vync::MessageLine(out.messages, m) + "\n";
         ASSERT_TRUE(out.ok) << messages;
-        ASSERT_TRUE(WriteFile(dir.filePath(QStringLiteral("prog.asm")), QByteArray::fromStdString(out.assembly)));
-        for (const QStringList &tool : {QStringList{"gpasm", "-c", "-g", "-o", "prog.o", "prog.asm"},
-                                        QStringList{"gplink", "-c", "-m", "-o", "prog.hex", "prog.o"}}) {
+        ASSERT_TRUE(WriteFile(dir.filePath(name + QStringLiteral(".asm")), QByteArray::fromStdString(out.assembly)));
+        for (const QStringList &tool : {QStringList{"gpasm", "-c", "-g", "-o", name + ".o", name + ".asm"},
+                                        QStringList{"gplink", "-c", "-m", "-o", name + ".hex", name + ".o"}}) {
             QProcess process;
             process.setWorkingDirectory(dir.path());
             process.setProcessChannelMode(QProcess::MergedChannels);
@@ -156,8 +163,7 @@ protected:
             ASSERT_TRUE(process.waitForFinished(60000));
             ASSERT_EQ(process.exitCode(), 0) << process.readAll().toStdString();
         }
-        host.base = dir.filePath(QStringLiteral("prog"));
-        program = source;
+        host.base = dir.filePath(name);
     }
     /// The simulator's options in kiv.ini, as the Debug Configure window stores them.
     void SetSimulatorOption(const char *key, const QString &value)
@@ -186,13 +192,15 @@ protected:
         model.reset();
     }
     /// The line of the program that carries `// @marker`.
-    int Line(const char *marker) const
+    int Line(const char *marker) const { return LineWith(QLatin1String("// @") + QLatin1String(marker)); }
+    /// The first line of the program that holds `text`.
+    int LineWith(const QString &text) const
     {
         const QStringList lines = program.split(QLatin1Char('\n'));
         for (int i = 0; i < lines.size(); ++i)
-            if (lines.at(i).contains(QLatin1String("// @") + QLatin1String(marker)))
+            if (lines.at(i).contains(text))
                 return i + 1;
-        ADD_FAILURE() << marker;
+        ADD_FAILURE() << text.toStdString();
         return 0;
     }
     /// Runs to a breakpoint on a C line (set for this run only).
@@ -269,9 +277,7 @@ TEST_F(CSim, TimerZeroInterruptRunsTheRtccFunction)
     Build(QString::fromLatin1(kProgram));
     Enable();
     // A breakpoint in the interrupt function stops there, called from the interrupt.
-    const int isrLine = program.split(QLatin1Char('\n')).indexOf(QStringLiteral("   ticks++;")) + 1;
-    ASSERT_GT(isrLine, 0);
-    RunToLine(isrLine);
+    RunToLine(LineWith(QStringLiteral("ticks++;")));
     RunToLine(Line("rtcc"));
     EXPECT_EQ(Value(QStringLiteral("ticks")), 3);
     // Three overflows of 256 x 2 cycles: the main loop spun meanwhile.
@@ -288,6 +294,54 @@ TEST_F(CSim, EepromWrittenIsReadBack)
     ASSERT_TRUE(model->DataEE().HasData());
     ASSERT_TRUE(model->DataEE().ReadAll(true));
     EXPECT_EQ(model->DataEE().Current(5), 0xA7);
+}
+
+// The C example in a session: a breakpoint on a C line, stepping by C lines (into a called
+// function), and C variables as watches.
+TEST_F(CSim, TheBlinkExampleStepsByCLinesAndShowsItsVariables)
+{
+    for (const char *file : {"blinkc.c", "blinkc.h"})
+        ASSERT_TRUE(QFile::copy(SourceDir() + QStringLiteral("/data/examples/blinkc/") + QLatin1String(file),
+                                dir.filePath(QLatin1String(file))));
+    program = QString::fromLatin1(ReadFile(dir.filePath(QStringLiteral("blinkc.c"))));
+    BuildFile(QStringLiteral("blinkc"));
+    Enable();
+    model->Watches().SetShowing(true);
+    RunToLine(LineWith(QStringLiteral("setup_adc_ports(NO_ANALOGS);")));
+    // Step Over ends on the next C line of main (the built-ins written in C run through); Step
+    // goes into the called function.
+    struct TMove {
+        bool into;
+        const char *next;
+    };
+    const TMove moves[] = {{false, "setup_adc(ADC_OFF);"}, {false, "setup_timer_0(RTCC_INTERNAL|RTCC_DIV_1);"},
+                           {false, "output_low(LED);"},    {false, "blinks = 0;"},
+                           {false, "tenths = 0;"},         {false, "toggle_led();"},
+                           {true, "output_toggle(LED);"},  {true, "blinks++;"}};
+    for (const TMove &move : moves) {
+        SCOPED_TRACE(move.next);
+        if (move.into)
+            model->Step();
+        else
+            model->StepOver();
+        ASSERT_EQ(model->State(), dsReady);
+        EXPECT_EQ(host.open[cName].current, LineWith(QLatin1String(move.next)));
+    }
+    // A breakpoint in the waiting loop, and the two counters as watches.
+    model->Watches().AddWatchText(QStringLiteral("tenths"));
+    model->Watches().AddWatchText(QStringLiteral("blinks"));
+    const int tenthsLine = LineWith(QStringLiteral("tenths++;"));
+    ASSERT_GE(model->Breaks().AddBreak(cName, tenthsLine), 0);
+    for (int pass = 0; pass < 3; ++pass) {
+        model->Run();
+        ASSERT_EQ(model->State(), dsReady);
+        EXPECT_EQ(host.open[cName].current, tenthsLine);
+        EXPECT_TRUE(model->Watches().WatchElement(0).value.startsWith(QString::number(pass)))
+            << model->Watches().WatchElement(0).value.toStdString();
+        EXPECT_TRUE(model->Watches().WatchElement(1).value.startsWith(QLatin1String("1")))
+            << model->Watches().WatchElement(1).value.toStdString();
+    }
+    EXPECT_EQ(Value(QStringLiteral("tenths + 10")), 12);
 }
 
 }  // namespace
