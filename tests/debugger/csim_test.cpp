@@ -262,14 +262,32 @@ TEST_F(CSim, PrintfSendsItsBytesToTheMonitor)
 
 TEST_F(CSim, ReadAdcReturnsTheSimulatorsAnalogInput)
 {
-    Build(QString::fromLatin1(kProgram));
-    // 2.5 V of 5 V on AN0 is the middle code; 700 counts on AN1. read_adc gives the eight high
-    // bits of the ten-bit result.
-    SetSimulatorOption("ANALOG_INPUTS", QStringLiteral("AN0=2.5 AN1=700c VDD=5"));
-    Enable();
-    RunToLine(Line("adc") + 2);
-    EXPECT_EQ(Value(QStringLiteral("adc0")), 128);
-    EXPECT_EQ(Value(QStringLiteral("adc1")), 700 >> 2);
+    // 2.5 V of 5 V on AN0 is code 512 of the ten-bit converter, AN1 is given as 700 counts.
+    // read_adc gives the eight high bits by default, the ten bits with ADC=10, and the result
+    // left-justified in sixteen bits with ADC=16.
+    struct TCase {
+        const char *directive;
+        const char *type;
+        int an0, an1;
+    };
+    const TCase cases[] = {
+        {"", "int8", 512 >> 2, 700 >> 2},
+        {"#device ADC=10", "int16", 512, 700},
+        {"#device ADC=16", "int16", 512 << 6, 700 << 6},
+    };
+    for (const TCase &c : cases) {
+        SCOPED_TRACE(c.directive);
+        QString source = QString::fromLatin1(kProgram);
+        source.replace(QStringLiteral("int8 adc0;\nint8 adc1;"), QStringLiteral("%1 adc0;\n%1 adc1;").arg(QLatin1String(c.type)));
+        source.replace(QStringLiteral("#include <16F877A.h>\n"), QStringLiteral("#include <16F877A.h>\n%1\n").arg(QLatin1String(c.directive)));
+        Build(source);
+        SetSimulatorOption("ANALOG_INPUTS", QStringLiteral("AN0=2.5 AN1=700c VDD=5"));
+        Enable();
+        RunToLine(Line("adc") + 2);
+        EXPECT_EQ(Value(QStringLiteral("adc0")), c.an0);
+        EXPECT_EQ(Value(QStringLiteral("adc1")), c.an1);
+        Close();
+    }
 }
 
 TEST_F(CSim, TimerZeroInterruptRunsTheRtccFunction)
