@@ -91,15 +91,13 @@ void TSimulator::BuildMemory()
     const bool baseline = m_dev.IsBaseline();
     const int bankSize = m_dev.bankSize;
 
-    // 14-bit parts with four banks repeat TMR0/PORTB in bank 2 and OPTION_REG/TRISB in bank 3
-    // where the device data names nothing else there.
+    // 14-bit parts with four banks repeat the registers of banks 0 and 1 below 0x10 in banks 2
+    // and 3 (TMR0, the ports, OPTION_REG, the TRIS registers) where the device data names nothing
+    // else there and does not mark the address unimplemented.
     auto bankTwoMirror = [&](int a) -> int {
-        if (!mid || a < 0x100 || (a & 0x7F) >= 0x10)
+        if (!mid || a < 0x100 || (a & 0x7F) >= 0x10 || m_dev.IsBadRam(a))
             return -1;
-        for (const std::string &n : m_dev.RegisterNames(a - 0x100))
-            if (n == "TMR0" || n == "PORTB" || n == "OPTION_REG" || n == "TRISB")
-                return a - 0x100;
-        return -1;
+        return m_dev.RegisterNames(a - 0x100).empty() ? -1 : a - 0x100;
     };
 
     std::vector<int> target(size_t(size), -1);   // alias target, -1 for itself

@@ -1,5 +1,5 @@
 ; The A/D converter of the PIC16F690 (ADFM and VCFG in ADCON0, the clock in ADCON1, CHS3:0): a
-; conversion of AN9 on FOSC/4 and one of AN2 on the RC clock; results in 0x20-0x22.
+; conversion of AN9 on FOSC/8 and one of AN2 on the RC clock; results in 0x20-0x22.
         list    p=16f690
         include "p16f690.inc"
         __config _HS_OSC & _WDT_OFF & _MCLRE_ON
@@ -9,7 +9,7 @@
         endc
         org     0
         banksel ADCON1
-        movlw   b'01000000'     ; FOSC/4
+        movlw   b'00010000'     ; FOSC/8
         movwf   ADCON1
         banksel ADCON0
         movlw   b'10100101'     ; right-justified, VDD, AN9, ADON

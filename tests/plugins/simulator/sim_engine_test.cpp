@@ -77,6 +77,13 @@ TEST(SimMemory, BanksMirrorsAndGapsFollowTheDeviceData)
     EXPECT_FALSE(s.IsImplemented(0x105));
     s.PokeData(0x105, 0x77);
     EXPECT_EQ(s.PeekData(0x105), 0);
+    // Where the device data leaves them implemented, banks 2 and 3 repeat the ports and TRIS
+    // registers (the PIC16F690's PORTA at 0x105, TRISA and TRISC at 0x185 and 0x187).
+    TSimulator f690(*FindSimDevice("PIC16F690"));
+    EXPECT_EQ(f690.RoleOf(0x105), sim::roPort);
+    EXPECT_EQ(f690.RoleOf(0x185), sim::roTris);
+    f690.Write(0x187, 0x0F);
+    EXPECT_EQ(f690.PeekData(0x87), 0x0F);
     // Separate RAM in each bank elsewhere.
     s.PokeData(0x20, 1);
     s.PokeData(0xA0, 2);
