@@ -6,8 +6,11 @@
 // option, the Timer0 interrupt function and the data EEPROM.
 
 #include "fakehost.h"
+#include "kivwizard_code.h"
+#include "kivwizard_model.h"
 #include "kivprompt.h"
 #include "pc_chipr.h"
+#include "pc_dirs.h"
 #include "testfiles.h"
 #include "uDbgForm_model.h"
 #include "uDebugFormBreaks_model.h"
@@ -141,13 +144,14 @@ protected:
         program = source;
         BuildFile(QStringLiteral("prog"));
     }
-    /// Compiles NAME.c of the test folder and builds NAME.hex and NAME.cof with gputils.
-    void BuildFile(const QString &name)
+    /// Compiles NAME.c of the test folder and builds NAME.hex and NAME.cof with gputils; the
+    /// compiler's installation is the test's own folder unless `installDir` is given.
+    void BuildFile(const QString &name, const QString &installDir = QString())
     {
         cFile = dir.filePath(name + QStringLiteral(".c"));
         vync::TCompileOptions options;
         options.mainFile = cFile.toStdString();
-        options.installDir = dir.filePath(QStringLiteral("install")).toStdString();
+        options.installDir = (installDir.isEmpty() ? dir.filePath(QStringLiteral("install")) : installDir).toStdString();
         const vync::TCompileOutcome out = vync::CompileC(options);
         std::string messages;
         for (const auto &m : out.messages.All())
@@ -360,6 +364,58 @@ TEST_F(CSim, TheBlinkExampleStepsByCLinesAndShowsItsVariables)
             << model->Watches().WatchElement(1).value.toStdString();
     }
     EXPECT_EQ(Value(QStringLiteral("tenths + 10")), 12);
+}
+
+// A project the wizard writes for the PIC16F877A with the main options of its pages runs in the
+// simulator to the end of main, through every set-up call, and leaves the peripherals set as
+// the options asked.
+TEST_F(CSim, AWizardProjectRunsThroughItsSetUpCalls)
+{
+    const QString stage = QStringLiteral(KIV_STAGE_DIR "/");
+    if (!QFile::exists(stage + QStringLiteral("devices/16F877A.h")) || !QFile::exists(stage + QStringLiteral("lumo/KIV.HT")))
+        GTEST_SKIP() << "no staged installation with device headers";
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", dir.path().toLocal8Bit());
+    SetExecutablePathForDirs(stage + QStringLiteral("bin/kiv"));
+    TWizardModel wizard;
+    wizard.Open();
+    QString error;
+    const QList<QPair<QString, QString>> settings = {
+        {"np_clock", "20000000"}, {"pin:B4", "PIN_B4,LED"}, {"pullups", "1"}, {"t1mode", "Internal"},
+        {"t1res4", "1"}, {"t2enabled", "1"}, {"t2div4", "1"}, {"t2p", "200"}, {"t2i", "2"}, {"adc_pinsrb", "1"},
+        {"adcclock", "2"}, {"ccp1mode", "PWM"}, {"intchecklist", "RTCC"}, {"intchecklist", "TIMER1"}};
+    const bool scripted = RunWizardScript(wizard, QStringLiteral("PIC16F877A"), settings, &error);
+    const TWizardRunResult written = scripted ? WriteWizardFiles(wizard, dir.filePath(QStringLiteral("main.c")), QString())
+                                              : TWizardRunResult();
+    SetExecutablePathForDirs(QString());
+    qputenv("HOME", home);
+    ASSERT_TRUE(scripted) << error.toStdString();
+    ASSERT_EQ(written.cPath, dir.filePath(QStringLiteral("main.c"))) << written.error.toStdString();
+    program = QString::fromLatin1(ReadFile(written.cPath));
+    BuildFile(QStringLiteral("main"), stage);
+    // The end of main: the label the compiler puts after it, from the linker's map.
+    quint32 end = 0;
+    for (const QString &line : QString::fromLatin1(ReadFile(dir.filePath(QStringLiteral("main.map")))).split(QLatin1Char('\n'))) {
+        const QStringList words = line.simplified().split(QLatin1Char(' '));
+        if (words.size() >= 2 && words.at(0) == QLatin1String("?end"))
+            end = words.at(1).toUInt(nullptr, 16);
+    }
+    ASSERT_NE(end, 0u);
+    Enable();
+    ASSERT_TRUE(model->RunToAddress(end)) << prompt.Messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(model->PC, end);
+    const auto ram = [&](int address) {
+        quint8 value = 0;
+        QString msg;
+        EXPECT_TRUE(model->Debugger()->ReadRam(address, 1, &value, msg)) << msg.toStdString();
+        return int(value);
+    };
+    EXPECT_EQ(ram(0x10) & 0x31, 0x21) << "T1CON: internal clock, 1:4";
+    EXPECT_EQ(ram(0x92), 200) << "PR2";
+    EXPECT_EQ(ram(0x12) & 0x07, 0x05) << "T2CON: on, 1:4";
+    EXPECT_EQ(ram(0x17) & 0x0F, 0x0C) << "CCP1CON: PWM";
+    EXPECT_EQ(ram(0x0B) & 0xA0, 0xA0) << "INTCON: GIE, T0IE";
+    EXPECT_EQ(ram(0x81) & 0x80, 0x00) << "OPTION_REG: port B pull-ups on";
 }
 
 }  // namespace
