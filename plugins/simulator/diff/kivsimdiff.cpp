@@ -788,6 +788,13 @@ int main(int argc, char **argv)
         gp->registers[pr2]->put_value(diff.m_sim.PeekData(pr2));
         ++known["the power-on value of PR2 on the enhanced 14-bit core (0xFF by the data sheet; gpsim 0)"];
     }
+    // TMR0 of the 14-bit parts: unknown after power-on by the data sheet; gpsim starts some parts
+    // at 0xFF. Ours takes gpsim's value (the timer is stopped by OPTION_REG's power-on value).
+    if (const int tmr0 = device->RegisterAddress("TMR0"); tmr0 >= 0 && device->core == TCore::Pic14
+        && (gp->registers[tmr0]->get_value() & 0xFF) != diff.m_sim.PeekData(tmr0)) {
+        diff.m_sim.PokeData(tmr0, uint8_t(gp->registers[tmr0]->get_value()));
+        ++known["the power-on value of TMR0 (unknown by the data sheet; gpsim 0xFF on some parts)"];
+    }
     uint64_t base = get_cycles().get() - diff.m_sim.Cycles();
 
     std::string first = diff.Compare(base);

@@ -63,6 +63,7 @@ TEST_F(SimDiff, TestProgramsAgreeStepByStep)
         {"mid_banks", "PIC16F877A", 400, 400},          {"mid_timer0", "PIC16F877A", 3000, 3000},
         // Conversions on three clocks, one abandoned, one ending in the interrupt (inputs at 0 V).
         {"mid_adc", "PIC16F877A", 1000, 1000},          {"adc_16f690", "PIC16F690", 1000, 1000},
+        {"adc_12f675", "PIC12F675", 1000, 1000},
         {"mid_usart", "PIC16F877A", 25000, 25000},      {"mid_eeprom", "PIC16F877A", 25000, 25000},
         {"pic18_table", "PIC18F452", 6000, 6000},       {"baseline", "PIC12F509", 200, 200},
         {"enhanced", "PIC16F1823", 4000, 4000},         // At 4 MHz the watchdog's 18 ms are 18000 cycles: two resets, and one wake-up from SLEEP.
