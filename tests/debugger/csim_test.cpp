@@ -13,6 +13,7 @@
 #include "pc_dirs.h"
 #include "testfiles.h"
 #include "uDbgForm_model.h"
+#include "uDebugFormConfigure_model.h"
 #include "uDebugFormBreaks_model.h"
 #include "uDebugFormDataEE_model.h"
 #include "uDebugFormRAM_model.h"
@@ -25,7 +26,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -169,11 +169,19 @@ protected:
         }
         host.base = dir.filePath(name);
     }
-    /// The simulator's options in kiv.ini, as the Debug Configure window stores them.
-    void SetSimulatorOption(const char *key, const QString &value)
+    /// Edits an option row of the Debug Configure window and applies it.
+    void SetOptionInGrid(const QString &name, const QString &value)
     {
-        QSettings ini(dir.filePath(QStringLiteral("kiv.ini")), QSettings::IniFormat);
-        ini.setValue(QStringLiteral("SIMULATOR/%1").arg(QLatin1String(key)), value);
+        TDebugConfigureModel &configure = model->Configure();
+        for (int i = 0; i < configure.Options().size(); ++i) {
+            if (configure.Options().at(i).name == name) {
+                configure.SetShown(i, value);
+                configure.ApplyOptions();
+                ASSERT_EQ(configure.GetOption(name), value);
+                return;
+            }
+        }
+        FAIL() << "the simulator declares no option " << name.toStdString();
     }
     void Enable()
     {
@@ -285,7 +293,11 @@ TEST_F(CSim, ReadAdcReturnsTheSimulatorsAnalogInput)
         source.replace(QStringLiteral("int8 adc0;\nint8 adc1;"), QStringLiteral("%1 adc0;\n%1 adc1;").arg(QLatin1String(c.type)));
         source.replace(QStringLiteral("#include <16F877A.h>\n"), QStringLiteral("#include <16F877A.h>\n%1\n").arg(QLatin1String(c.directive)));
         Build(source);
-        SetSimulatorOption("ANALOG_INPUTS", QStringLiteral("AN0=2.5 AN1=700c VDD=5"));
+        // The option as the user sets it in the Debug Configure window; the library reads it
+        // when the next session starts.
+        Enable();
+        SetOptionInGrid(QStringLiteral("Analog inputs"), QStringLiteral("AN0=2.5, AN1=700c, VDD=5"));
+        Close();
         Enable();
         RunToLine(Line("adc") + 2);
         EXPECT_EQ(Value(QStringLiteral("adc0")), c.an0);
