@@ -363,6 +363,9 @@ std::string DeviceHeaderText(const TTarget &t)
         }
     }
 
+    if (t.Register("LCDCON") >= 0 && t.bitNames.count("VLCDEN"))
+        h << "\n// The LCD driver's bias voltage pins\n#define __LCD_VLCDEN__ 1\n";
+
     // Where the A/D converter keeps its fields, for the run-time library.
     const auto bitAt = [&](const char *name, std::string *reg, int *bit) {
         const auto it = t.bitNames.find(name);

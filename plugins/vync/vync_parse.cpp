@@ -111,7 +111,7 @@ std::vector<std::string> BuiltinNames()
             names.emplace_back(b.name);
     }
     // Calls the parser reads itself.
-    for (const char *n : {"printf", "puts", "read_adc", "i2c_read"})
+    for (const char *n : {"printf", "puts", "read_adc", "i2c_read", "setup_lcd"})
         names.emplace_back(n);
     return names;
 }
@@ -2164,6 +2164,34 @@ TExpr *TParser::PrimaryExpr()
             return PrintCall(t);
         if (t.text == "read_adc" && Peek().Is("(") && !Lookup(t.text))
             return ReadAdcCall(t);
+        if (t.text == "setup_lcd" && Peek().Is("(") && !Lookup(t.text)) {
+            // setup_lcd(mode[, prescale[, segments]])
+            Expect("(");
+            std::vector<TExpr *> args;
+            while (!AtEnd() && !Peek().Is(")")) {
+                TExpr *a = AssignmentExpr();
+                if (!a)
+                    break;
+                args.push_back(Rvalue(a));
+                if (!Accept(","))
+                    break;
+            }
+            Expect(")");
+            if (args.empty() || args.size() > 3) {
+                m_messages.Error(vmArguments, at, "setup_lcd takes the mode, the prescale and the segments");
+                return Const(0, nullptr, at, true);
+            }
+            TEntry *e = Lookup("__setup_lcd");
+            if (!e || !e->symbol || e->symbol->storage != TStorage::Function) {
+                m_messages.Error(vmUndefined, at, "setup_lcd needs the device header of a part with an LCD driver module");
+                return Const(0, nullptr, at, true);
+            }
+            const TType *u8 = m_program.types.Int(1, false);
+            while (args.size() < 3)
+                args.push_back(Const(0, u8, at));
+            TExpr *call = CallNamed("__setup_lcd", args, at);
+            return call ? call : Const(0, nullptr, at, true);
+        }
         if (t.text == "i2c_read" && Peek().Is("(") && !Lookup(t.text)) {
             Expect("(");
             TExpr *ack = nullptr;

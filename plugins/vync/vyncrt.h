@@ -407,6 +407,60 @@ void setup_comparator(int8 mode)
 #define setup_vref(mode)  (DACCON1 = (mode) & 0x1F, DACCON0 = ((mode) ? 0x80 : 0))
 #endif
 
+// ---- LCD driver module ----------------------------------------------------------------------
+// setup_lcd(mode, prescale[, segments]): the mode is LCDCON (enable, sleep, clock source, the
+// commons), the prescale LCDPS's 0..15, the segments one bit per segment pin SEG0 .. SEG31.
+#define LCD_DISABLED   0x00
+#define LCD_STATIC     0x80
+#define LCD_MUX12      0x81
+#define LCD_MUX13      0x82
+#define LCD_MUX14      0x83
+#define STOP_ON_SLEEP  0x40
+#define USE_TIMER1     0x04
+#define SEG0_4         0x0000001F
+#define SEG5_8         0x000001E0
+#define SEG9_11        0x00000E00
+#define SEG12_15       0x0000F000
+#define SEG16_19       0x000F0000
+#define SEG20_26       0x07F00000
+#define SEG27_28       0x18000000
+#define SEG29_31       0xE0000000
+#define ALL_LCD_PINS   0xFFFFFFFF
+#ifdef __REG_LCDCON__
+void __setup_lcd(int8 mode, int8 prescale, int32 segments)
+{
+   int8 high;
+   LCDCON = 0;
+   LCDPS = prescale & 0x0F;
+   LCDSE0 = make8(segments, 0);
+#ifdef __REG_LCDSE1__
+   LCDSE1 = make8(segments, 1);
+#endif
+#ifdef __REG_LCDSE2__
+   LCDSE2 = make8(segments, 2);
+#endif
+#ifdef __REG_LCDSE3__
+   LCDSE3 = make8(segments, 3);
+#endif
+   // Segments from 32 on: with ALL_LCD_PINS.
+   high = 0;
+   if (segments == ALL_LCD_PINS)
+      high = 0xFF;
+#ifdef __REG_LCDSE4__
+   LCDSE4 = high;
+#endif
+#ifdef __REG_LCDSE5__
+   LCDSE5 = high;
+#endif
+#ifdef __LCD_VLCDEN__
+   // The bias voltage pins, for the multiplexed modes.
+   if ((mode & 0x80) && (mode & 0x03))
+      mode |= 0x10;
+#endif
+   LCDCON = mode;
+}
+#endif
+
 // ---- Serial port (#use rs232) -----------------------------------------------------------
 // The compiler writes the port's code: the hardware serial port when #use rs232 names its pins
 // (or none), otherwise a port in software on the given pins, timed to the instruction cycle for

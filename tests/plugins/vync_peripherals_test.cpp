@@ -482,3 +482,70 @@ TEST(VyncI2cUse, PinsAreCheckedAndTheBusMustBeDescribedFirst)
 }
 
 }  // namespace
+
+namespace {
+
+struct TLcdCase {
+    const char *part;
+    const char *call;   // as the wizard writes it
+    int lcdcon;
+    int lcdps;
+    std::vector<int> segments;   // LCDSE0, LCDSE1, ...
+};
+
+void PrintTo(const TLcdCase &c, std::ostream *os) { *os << c.part << " " << c.call; }
+
+class VyncLcd : public ::testing::TestWithParam<TLcdCase> {};
+
+// The wizard's setup_lcd lines set the LCD driver's registers: read back in gpsim.
+TEST_P(VyncLcd, TheWizardsCallSetsTheDriversRegisters)
+{
+    if (!kiv::vynctest::InstallationReady())
+        GTEST_SKIP() << "the device headers or devices.dat were not generated (gputils missing)";
+    const TLcdCase &c = GetParam();
+    const std::string part = c.part;
+    std::string reads = "   lcdcon = LCDCON;\n   lcdps = LCDPS & 0x4F;\n";
+    for (std::size_t i = 0; i < c.segments.size(); ++i)
+        reads += "   se[" + std::to_string(i) + "] = LCDSE" + std::to_string(i) + ";\n";
+    const std::string source = "#include <" + part.substr(3) + ".h>\n#use delay(clock=8000000)\nint8 lcdcon, lcdps, se[6];\n"
+                               "void main()\n{\n" + c.call + "\n" + reads + "}\n";
+    const TRunResult r = kiv::vynctest::RunInstalled(source, 100000);
+    ASSERT_TRUE(r.finished) << r.messages << r.output.substr(0, 2000);
+    EXPECT_EQ(Value(r, "lcdcon"), c.lcdcon);
+    EXPECT_EQ(Value(r, "lcdps"), c.lcdps);
+    for (std::size_t i = 0; i < c.segments.size(); ++i) {
+        const auto &v = r.report.variables;
+        const auto se = std::find_if(v.begin(), v.end(), [](const auto &x) { return x.name == "se"; });
+        ASSERT_NE(se, v.end());
+        EXPECT_EQ(r.ram[static_cast<std::size_t>(se->address) + i], c.segments[i]) << "LCDSE" << i;
+    }
+}
+
+const TLcdCase kLcdCases[] = {
+    // 1:3 commons with the bias pins (VLCDEN), stop in sleep, timer 1's oscillator; prescale 3.
+    {"PIC16F917", "   setup_lcd(LCD_MUX13| STOP_ON_SLEEP| USE_TIMER1,3,SEG0_4|SEG5_8|SEG12_15);", 0xD6, 0x03, {0xFF, 0xF1, 0x00}},
+    {"PIC16F917", "   setup_lcd(LCD_STATIC,15,SEG16_19|SEG20_26);", 0x80, 0x0F, {0x00, 0x00, 0xFF}},
+    {"PIC16F917", "   setup_lcd(LCD_MUX14,0);", 0x93, 0x00, {0x00, 0x00, 0x00}},
+    {"PIC16F917", "   setup_lcd(LCD_DISABLED);", 0x00, 0x00, {0x00, 0x00, 0x00}},
+    {"PIC16F914", "   setup_lcd(LCD_MUX12,7,ALL_LCD_PINS);", 0x91, 0x07, {0xFF, 0xFF, 0xFF}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Parts, VyncLcd, ::testing::ValuesIn(kLcdCases));
+
+TEST(VyncLcdParts, PartsWithoutTheModuleSayWhy)
+{
+    if (!kiv::vynctest::InstallationReady())
+        GTEST_SKIP() << "the device headers or devices.dat were not generated (gputils missing)";
+    // Compiles for the 64-pin parts with 42 segments (LCDSE0 .. LCDSE5) on both cores.
+    for (const char *header : {"16F946.h", "16F1946.h"}) {
+        const TRunResult r = kiv::vynctest::RunInstalled(std::string("#include <") + header +
+                                                         ">\nvoid main()\n{\n   setup_lcd(LCD_MUX14| STOP_ON_SLEEP,2,ALL_LCD_PINS);\n}\n");
+        EXPECT_TRUE(r.compiled) << header << "\n" << r.messages;
+    }
+    const TRunResult r = kiv::vynctest::RunInstalled("#include <16F877A.h>\nvoid main()\n{\n   setup_lcd(LCD_DISABLED);\n}\n");
+    EXPECT_FALSE(r.compiled);
+    EXPECT_NE(r.messages.find("Line 4"), std::string::npos) << r.messages;
+    EXPECT_NE(r.messages.find("LCD driver module"), std::string::npos) << r.messages;
+}
+
+}  // namespace
