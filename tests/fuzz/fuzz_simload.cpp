@@ -1,0 +1,56 @@
+// The simulator's program download: the bytes as a program file (HEX or COFF, told apart by
+// their first bytes) and as HEX text, into a 12-bit, a 14-bit, an enhanced 14-bit and a PIC18
+// part. A refused file leaves the part erased; a loaded one runs a few hundred cycles.
+
+#include "fuzz_target.h"
+#include "simload.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+// Every program word erased, as a refused download must leave the part.
+bool ProgramErased(const kiv::sim::TSimulator &sim)
+{
+    for (std::uint32_t w = 0; w < sim.ProgramWords(); ++w) {
+        if (sim.ProgramWord(w) != sim.ErasedWord())
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+KIV_FUZZ_TARGET(simload)
+{
+    using namespace kiv::sim;
+    const std::string path = kiv::fuzz::WriteScratchFile("program", data, size);
+    const std::string text(reinterpret_cast<const char *>(data), size);
+    std::string summary;
+    for (const char *name : {"PIC10F200", "PIC16F877A", "PIC16F1827", "PIC18F452"}) {
+        const TSimDevice *device = FindSimDevice(name);
+        if (!device)
+            std::abort();   // the device table lacks a part the target needs
+        for (const bool fromFile : {true, false}) {
+            auto sim = std::make_unique<TSimulator>(*device);
+            std::string error;
+            const bool ok = fromFile ? LoadProgramFile(*sim, path, error) : LoadHexText(*sim, text, error);
+            if (!ok) {
+                if (error.empty() || !ProgramErased(*sim))
+                    std::abort();   // a refusal says why and leaves nothing behind
+                // The file's name is left out, so that the summary does not depend on where it was.
+                const std::size_t at = error.find(path);
+                if (at != std::string::npos)
+                    error.replace(at, path.size(), "FILE");
+                summary += kiv::fuzz::Outcome(false, error) + "\n";
+                continue;
+            }
+            sim->Run(500);
+            summary += kiv::fuzz::Outcome(true, {}, std::string(name) + (fromFile ? " file" : " text")) + "\n";
+        }
+    }
+    std::remove(path.c_str());
+    return summary;
+}
