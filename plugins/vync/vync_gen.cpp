@@ -2348,8 +2348,97 @@ struct TCodeGen::TImpl {
         bool ok = false;
         bool hardware = false;
         int half = 1;   // instruction cycles of half a clock period
+        TMssp mssp;
+        int divisor = 0;
     };
     TI2cPlan i2cPlan;
+
+    // The bus on the MSSP module: each step starts the module and waits for it.
+    void GenI2cHardware(const TI2cPlan &p, const std::string &name, const TExpr *e, const TVal *dst)
+    {
+        const TMssp &m = p.mssp;
+        const int con = tgt.Register(m.con), con2 = tgt.Register(m.con2), stat = tgt.Register(m.stat);
+        const int add = tgt.Register(m.add), buf = tgt.Register(m.buf), flags = tgt.Register(m.ifReg);
+        enum { kSen = 0, kRsen = 1, kPen = 2, kRcen = 3, kAcken = 4, kAckdt = 5, kAckstat = 6, kStart = 3 };
+        const auto waitClear = [&](int addr, int bit) {
+            const std::string wait = NewLabel("L");
+            LoopLabel(wait);
+            SkipGoto("btfsc", addr, bit, wait);
+        };
+        const auto waitFlag = [&] {
+            const std::string wait = NewLabel("L");
+            LoopLabel(wait);
+            SkipGoto("btfss", flags, m.ifBit, wait);
+        };
+        if (name == "__i2c_init") {
+            DigitalPin(m.sdaPin);
+            DigitalPin(m.sclPin);
+            LineRelease(m.sdaPin);
+            LineRelease(m.sclPin);
+            Lit("movlw", p.divisor - 1);
+            Op("movwf", add);
+            Lit("movlw", prog.i2c.rate <= 100000 ? 0x80 : 0x00);   // slew rate control off at 100 kHz
+            Op("movwf", stat);
+            Op("clrf", con2);
+            Lit("movlw", 0x28);   // on, I2C master
+            Op("movwf", con);
+            return;
+        }
+        if (name == "__i2c_start") {
+            // A repeated start while the bus is ours (a start was the last condition seen).
+            const std::string plain = NewLabel("L"), done = NewLabel("L");
+            SkipGoto("btfss", stat, kStart, plain);
+            BitOp("bsf", con2, kRsen);
+            waitClear(con2, kRsen);
+            Goto(done);
+            Label(plain);
+            bank = -1;
+            BitOp("bsf", con2, kSen);
+            waitClear(con2, kSen);
+            Label(done);
+            bank = -1;
+            return;
+        }
+        if (name == "__i2c_stop") {
+            BitOp("bsf", con2, kPen);
+            waitClear(con2, kPen);
+            return;
+        }
+        if (name == "__i2c_write") {
+            TVal v = Stable(Eval(e->kids[0]));
+            BitOp("bcf", flags, m.ifBit);
+            LoadByte(v, 0);
+            Op("movwf", buf);
+            waitFlag();
+            if (dst)
+                Move(TVal::BitAt(con2, kAckstat), *dst);
+            return;
+        }
+        if (name == "__i2c_read") {
+            TVal ackWanted = Stable(Eval(e->kids[0]));
+            TVal value = TempVal(1);
+            BitOp("bcf", flags, m.ifBit);
+            BitOp("bsf", con2, kRcen);
+            waitFlag();
+            Move(TVal::Memory(buf, 1), value);
+            // ACKDT 0 acknowledges.
+            const std::string noAck = NewLabel("L"), send = NewLabel("L");
+            BitOp("bsf", con2, kAckdt);
+            LoadByte(ackWanted, 0);
+            Emit("iorlw\t0x00");
+            Emit("btfsc\tSTATUS,2");
+            Goto(noAck);
+            BitOp("bcf", con2, kAckdt);
+            Label(noAck);
+            bank = -1;
+            BitOp("bsf", con2, kAcken);
+            waitClear(con2, kAcken);
+            (void)send;
+            if (dst)
+                Move(value, *dst);
+            return;
+        }
+    }
 
     const TI2cPlan &I2cPlan()
     {
@@ -2367,10 +2456,20 @@ struct TCodeGen::TImpl {
                 return p;
             }
         }
-        if (bus.forceHardware)
-            msgs.Warning(vmwDirectiveIgnored, bus.at, "#use i2c: force_hw is not available; the bus is driven in software");
         const std::uint64_t rate = bus.rate ? bus.rate : 100000;
         p.half = static_cast<int>(std::max<std::uint64_t>(1, (prog.clock / 4 + 2 * rate - 1) / (2 * rate)));
+        // The MSSP when its pins are the bus's: SSPADD = Fosc / (4 rate) - 1, rounded up.
+        const std::uint64_t divisor = (prog.clock + 4 * rate - 1) / (4 * rate);
+        if (!bus.forceSoftware && FindMssp(tgt, &p.mssp) && p.mssp.sdaPin == bus.sda && p.mssp.sclPin == bus.scl && divisor >= 2 &&
+            divisor <= 256) {
+            p.hardware = true;
+            p.divisor = static_cast<int>(divisor);
+        } else if (bus.forceHardware) {
+            msgs.Error(vmDirectiveArgs, bus.at, "#use i2c: force_hw needs the pins of " + tgt.name + "'s MSSP module" +
+                                                    (p.mssp.sdaPin >= 0 ? " (sda=" + PinName(tgt, p.mssp.sdaPin) + ", scl=" +
+                                                                              PinName(tgt, p.mssp.sclPin) + ")" : std::string(", which it does not have")));
+            return p;
+        }
         p.ok = true;
         return p;
     }
@@ -2398,6 +2497,10 @@ struct TCodeGen::TImpl {
         const TI2cPlan &p = I2cPlan();
         if (!p.ok)
             return;
+        if (p.hardware) {
+            GenI2cHardware(p, name, e, dst);
+            return;
+        }
         const int sda = prog.i2c.sda, scl = prog.i2c.scl;
         const auto half = [&] { WaitCycles(p.half); };
         if (name == "__i2c_init") {

@@ -123,7 +123,64 @@ bool UsartPinNames(const TTarget &t, std::string *tx, std::string *rx)
     return true;
 }
 
+// The usual pins of the MSSP module (I2C clock and data), by pin-out family.
+bool MsspPinNames(const TTarget &t, std::string *scl, std::string *sda)
+{
+    if (t.Register("SSPCLKPPS") >= 0 || t.Register("SSP1CLKPPS") >= 0)
+        return false;
+    const TPinOut *p = PinOutOf(t);
+    if (!p)
+        return false;
+    if (p == &kPinOut8)
+        *scl = "A1", *sda = "A2";
+    else if (p == &kPinOut14)
+        *scl = "C0", *sda = "C1";
+    else if (p == &kPinOut18)
+        *scl = "B4", *sda = "B1";
+    else if (p == &kPinOut20)
+        *scl = "B6", *sda = "B4";
+    else
+        *scl = "C3", *sda = "C4";
+    return true;
+}
+
 }  // namespace
+
+bool FindMssp(const TTarget &t, TMssp *m)
+{
+    const auto first = [&](std::initializer_list<const char *> names) -> std::string {
+        for (const char *n : names) {
+            if (t.Register(n) >= 0)
+                return n;
+        }
+        return {};
+    };
+    TMssp r;
+    r.con = first({"SSPCON", "SSP1CON1", "SSPCON1"});
+    r.con2 = first({"SSPCON2", "SSP1CON2"});
+    r.stat = first({"SSPSTAT", "SSP1STAT"});
+    r.add = first({"SSPADD", "SSP1ADD"});
+    r.buf = first({"SSPBUF", "SSP1BUF"});
+    if (r.con.empty() || r.con2.empty() || r.stat.empty() || r.add.empty() || r.buf.empty())
+        return false;
+    bool flag = false;
+    for (const char *n : {"SSPIF", "SSP1IF"}) {
+        const auto it = t.bitNames.find(n);
+        if (it != t.bitNames.end() && t.Register(it->second.first) >= 0) {
+            r.ifReg = it->second.first;
+            r.ifBit = it->second.second;
+            flag = true;
+            break;
+        }
+    }
+    std::string scl, sda;
+    if (!flag || !MsspPinNames(t, &scl, &sda))
+        return false;
+    r.sclPin = PinNumber(t, scl);
+    r.sdaPin = PinNumber(t, sda);
+    *m = r;
+    return r.sclPin >= 0 && r.sdaPin >= 0;
+}
 
 int PinNumber(const TTarget &t, const std::string &pin)
 {

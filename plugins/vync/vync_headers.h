@@ -47,6 +47,18 @@ struct TUsart {
 /// The serial port of `target`; false when the part has none.
 bool FindUsart(const TTarget &target, TUsart *usart);
 
+/// The MSSP module of a part that can be an I2C master: its registers, interrupt flag and pins.
+struct TMssp {
+    std::string con, con2, stat, add, buf;   /// register names
+    std::string ifReg;
+    int ifBit = 0;
+    int sclPin = -1;
+    int sdaPin = -1;
+};
+
+/// The master-capable MSSP of `target` on fixed pins; false when the part has none.
+bool FindMssp(const TTarget &target, TMssp *mssp);
+
 /// The pin number of "C6" (port C bit 6; port A is GPIO where the part has that), -1 when the
 /// part has no such port.
 int PinNumber(const TTarget &target, const std::string &pin);

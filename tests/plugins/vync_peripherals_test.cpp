@@ -378,6 +378,8 @@ std::string DecodeBus(const std::string &log, const std::string &reg, int sda, i
 struct TI2cCase {
     const char *part;
     const char *clock;
+    const char *options;   // after the pins in #use i2c
+    bool hardware;         // the MSSP drives the bus (the TRIS trace shows nothing)
     const char *sda;
     const char *scl;
     const char *trisReg;
@@ -387,12 +389,12 @@ struct TI2cCase {
     const char *sclPin;
 };
 
-void PrintTo(const TI2cCase &c, std::ostream *os) { *os << c.part << " " << c.sda << " " << c.scl; }
+void PrintTo(const TI2cCase &c, std::ostream *os) { *os << c.part << " " << c.sda << " " << c.scl << c.options; }
 
 class VyncI2c : public ::testing::TestWithParam<TI2cCase> {};
 
-// A write to gpsim's 24xx256 EEPROM on the bus, then a read back with a repeated start; a device
-// that is not there answers with no acknowledge.
+// A write to gpsim's 24xx256 EEPROM on the bus, then a read back; a device that is not there
+// answers with no acknowledge. In software and on the MSSP module.
 TEST_P(VyncI2c, WritesAndReadsAnEepromOnTheBus)
 {
     if (!kiv::vynctest::InstallationReady())
@@ -403,7 +405,7 @@ TEST_P(VyncI2c, WritesAndReadsAnEepromOnTheBus)
     for (char &ch : gpsimName)
         ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     const std::string source = "#include <" + part.substr(3) + ".h>\n#use delay(clock=" + c.clock + ")\n" +
-                               "#use i2c(Master,Slow,sda=" + c.sda + ",scl=" + c.scl + ")\n" + R"(
+                               "#use i2c(Master,Slow,sda=" + c.sda + ",scl=" + c.scl + c.options + ")\n" + R"(
 int8 ack1, ack2, ack3, ack4, ack5, nack, first, second;
 void main()
 {
@@ -447,21 +449,30 @@ void main()
     EXPECT_EQ(Value(r, "ack3"), 0);
     EXPECT_EQ(Value(r, "ack5"), 0);
     EXPECT_EQ(Value(r, "ack4"), 0);
-    EXPECT_EQ(Value(r, "nack"), 1);
+    // gpsim's MSSP leaves ACKSTAT at 0 when no device acknowledges (the bus in software reads
+    // the 1 on the same bus), so only the software cases check the missing acknowledge.
+    if (!c.hardware) {
+        EXPECT_EQ(Value(r, "nack"), 1);
+    }
     EXPECT_EQ(Value(r, "first"), 0x5A);
     EXPECT_EQ(Value(r, "second"), 0xC3);
     // Start, the bytes, the master releasing the data line for each acknowledge (and for the
     // bytes it reads), its own acknowledge after the first byte read and none after the last,
     // stop; and a repeated start (gpsim's EEPROM keeps the data line low after its acknowledge
     // until the next clock, so it misses a repeated start: the read above starts anew).
+    if (c.hardware)
+        return;
     EXPECT_EQ(DecodeBus(r.trace, c.trisReg, c.sdaBit, c.sclBit),
               "S A0/1 00/1 10/1 5A/1 C3/1 P S A0/1 00/1 10/1 P S A1/1 FF/0 FF/1 P S A8/1 P S A0/1 S A8/1 P");
 }
 
 const TI2cCase kI2cCases[] = {
-    {"PIC16F877A", "4000000", "PIN_C4", "PIN_C3", "trisc", 4, 3, "portc4", "portc3"},
-    {"PIC16F877A", "20000000", "PIN_B1", "PIN_B2", "trisb", 1, 2, "portb1", "portb2"},
-    {"PIC16F1823", "16000000", "PIN_C1", "PIN_C0", "trisc", 1, 0, "portc1", "portc0"},
+    {"PIC16F877A", "4000000", ",force_sw", false, "PIN_C4", "PIN_C3", "trisc", 4, 3, "portc4", "portc3"},
+    {"PIC16F877A", "20000000", "", false, "PIN_B1", "PIN_B2", "trisb", 1, 2, "portb1", "portb2"},
+    {"PIC16F1823", "16000000", ",force_sw", false, "PIN_C1", "PIN_C0", "trisc", 1, 0, "portc1", "portc0"},
+    // The MSSP on its pins.
+    {"PIC16F877A", "4000000", "", true, "PIN_C4", "PIN_C3", "trisc", 4, 3, "portc4", "portc3"},
+    {"PIC16F1823", "16000000", ",force_hw", true, "PIN_C1", "PIN_C0", "trisc", 1, 0, "portc1", "portc0"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Parts, VyncI2c, ::testing::ValuesIn(kI2cCases));
