@@ -359,8 +359,7 @@ TEST_F(CommandsMainTest, CommandsOfMissingPartsStayDisabled)
     Tfkivmain &main = Main();
     ASSERT_GE(main.doopenfile(File("main.c"), 'R'), 0);
     main.IdleUpdate();
-    for (const char *name : {"toolbarsaction",
-                             "ActionDbgRun", "ActionDebugBreaks",
+    for (const char *name : {"ActionDbgRun", "ActionDebugBreaks",
                              "ActionDbgEnable"})
         EXPECT_FALSE(Enabled(name)) << name;
     for (const char *name : {"ActionFileNew", "ActionFileOpen", "ActionFileSave", "Action20", "wizardaction", "sxwizardaction",
@@ -373,7 +372,8 @@ TEST_F(CommandsMainTest, CommandsOfMissingPartsStayDisabled)
                              "ActionFilePrint", "ActionFilePrinterSetup", "ActionProjectPrintAll", "Action68",
                              "ActionViewFuses", "ActionViewInterrupts", "ActionViewCOD",
                              "Action69", "ActionViewDataSheet", "ActionToolsExtractCalData",
-                             "ActionToolsProgramChip", "ActionToolsProgramChip2", "tool1action"})
+                             "ActionToolsProgramChip", "ActionToolsProgramChip2", "tool1action",
+                             "toolbarsaction"})
         EXPECT_TRUE(Enabled(name)) << name;
     // A debugger slot without a name has no command to offer.
     EXPECT_FALSE(main.Command("tool3action")->isVisible());

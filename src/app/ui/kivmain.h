@@ -33,6 +33,7 @@ class TOutputForm;
 class TOutputParts;
 class TOvcTextFileEditorSyntax;
 class TToolbars;
+class Tfkivtools;
 class TToolParts;
 class Tfkivprgm;
 struct TCommand;
@@ -257,6 +258,10 @@ public:
     QMenu *createPopupMenu() override;
     /// The tool bars built from the menus.
     TToolbars *Toolbars() const { return m_toolbars; }
+    /// The "Customize Window" dialog, created with the tool bars.
+    Tfkivtools *CustomizeDialog() const { return m_customize; }
+    /// "&Customize...": the tool bars and shortcuts dialog.
+    void ActionCustomizeExecute();
     /// Starts a debug session once "Enable Debugger" passed its readiness check. Unset while
     /// there is no debugger, which keeps "Enable Debugger" disabled.
     std::function<void()> StartDebugSession;
@@ -457,6 +462,7 @@ private:
     TDbgForm *m_debugForm = nullptr;
     TDebugParts *m_debug = nullptr;
     TToolbars *m_toolbars = nullptr;
+    Tfkivtools *m_customize = nullptr;
     QList<QAction *> m_commands;
     QHash<QString, QAction *> m_commandIndex;
     std::array<QMenu *, 2> m_bookmarkMenus{};   /// Toggle Bookmark, Goto Bookmark

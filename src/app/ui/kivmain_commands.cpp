@@ -20,6 +20,7 @@
 #include "kivprompt.h"
 #include "kivsupport.h"
 #include "kivtoolbars.h"
+#include "kivtools.h"
 #include "kivtools_model.h"
 #include "pc_dirs.h"
 #include "textfile.h"
@@ -289,7 +290,8 @@ const TCommand *Commands(int *count)
          .run = &M::ActionEditorColorsExecute},
         {.name = "ActionColorBraceHighlight", .category = kColors, .submenu = kColors,
          .caption = "Brace Highlight", .run = &M::ActionEditorColorsExecute},
-        {.name = "toolbarsaction", .category = kOptions, .caption = "&Customize..."},
+        {.name = "toolbarsaction", .category = kOptions, .caption = "&Customize...",
+         .run = &M::ActionCustomizeExecute},
         {.name = "fileformatsaction", .category = kOptions, .caption = "&File Formats",
          .run = &M::ShowFileFormats, .separatorBefore = true},
         {.name = "Action68", .category = kOptions, .caption = "&Global Defines...",
@@ -614,6 +616,7 @@ void Tfkivmain::BuildToolbars()
     const TIniFile ini(SettingsFilePath());
     m_toolbars->BuildToolbars(menuBar(), ini);
     TToolbars::LoadShortcuts(menuBar(), ini);
+    m_customize = new Tfkivtools(m_toolbars, menuBar(), SettingsFilePath(), this);
 
     // The debugger's own tool bar heads the Debug window.
     auto *debugBar = new QToolBar(QStringLiteral("Debugger"), m_debugForm);
@@ -624,6 +627,12 @@ void Tfkivmain::BuildToolbars()
                              "ActionDbgHelp"})
         debugBar->addAction(Command(QString::fromLatin1(name)));
     m_debugForm->Layout()->insertWidget(0, debugBar, 0, Qt::AlignTop);
+}
+
+void Tfkivmain::ActionCustomizeExecute()
+{
+    if (m_customize)
+        m_customize->exec();
 }
 
 void Tfkivmain::SaveToolbarSettings(TIniFile &ini)

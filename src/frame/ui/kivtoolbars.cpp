@@ -2,11 +2,16 @@
 
 #include "kivini.h"
 #include "kivtools_model.h"
+#include "screenfit.h"
 
+#include <QDataStream>
+#include <QGuiApplication>
+#include <QIODevice>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWidgetAction>
@@ -18,6 +23,8 @@ namespace kiv {
 namespace {
 
 const QString kToolbarSection = QStringLiteral("Toolbar");
+const QString kPositionSection = QStringLiteral("Toolbar Position");
+const char kToolbarFlag[] = "toolbarFlag";
 constexpr QSize kIconSize(16, 16);
 
 QString PlainCaption(QString caption)
@@ -34,6 +41,49 @@ const QMenu *MenuOf(const QMenuBar *menus, const QString &toolbarName)
             return action->menu();
     }
     return nullptr;
+}
+
+// The main window's layout state (the stream its saveState writes, tool bar part only) for the
+// given rows of the top bar and floating bars: a marker and version, the tool bar marker, the
+// number of lines, then per line its area (top) and its bars, each with its name, shown flag,
+// position, preferred size and its floating rectangle packed in two words (0 when docked).
+QByteArray ToolbarLayoutState(const std::vector<QStringList> &rows, const QMap<QString, QRect> &floating)
+{
+    constexpr int kVersionMarker = 0xff;
+    constexpr uchar kToolBarStateMarkerEx = 0xfc;
+    constexpr int kTopDock = 2;
+    QByteArray state;
+    QDataStream stream(&state, QIODevice::WriteOnly);
+    stream.setVersion(QDataStream::Qt_5_0);
+    int lines = int(floating.size());
+    for (const QStringList &row : rows)
+        lines += row.isEmpty() ? 0 : 1;
+    stream << kVersionMarker << 0 << kToolBarStateMarkerEx << lines;
+    const auto item = [&](const QString &name, const QRect *rect) {
+        stream << name << uchar(1) << 0 << -1;
+        quint32 geom0 = 0;
+        quint32 geom1 = 0;
+        if (rect) {
+            const auto packed = [](int size, int pos) {
+                return (quint32(qBound(0, size, 0xffff)) << 16) | quint32(qBound(0, pos + 0x7fff, 0xffff));
+            };
+            geom0 = (packed(rect->width(), rect->x()) << 1) | 1;
+            geom1 = packed(rect->height(), rect->y());
+        }
+        stream << geom0 << geom1;
+    };
+    for (const QStringList &row : rows) {
+        if (row.isEmpty())
+            continue;
+        stream << kTopDock << int(row.size());
+        for (const QString &name : row)
+            item(name, nullptr);
+    }
+    for (auto it = floating.cbegin(); it != floating.cend(); ++it) {
+        stream << kTopDock << 1;
+        item(it.key(), &it.value());
+    }
+    return state;
 }
 
 }  // namespace
@@ -82,24 +132,92 @@ void TToolbars::BuildToolbars(const QMenuBar *menus, const TIniFile &ini)
                             : CreateToolbar(name, MenuOf(menus, name));
         if (bar == m_compilerSelect)
             bar->setObjectName(name);
-        // The Edit tool bar starts a new row.
-        if (name == QLatin1String("Edit"))
-            m_main->addToolBarBreak();
-        m_main->addToolBar(Qt::TopToolBarArea, bar);
         m_bars.insert(name, bar);
     }
     for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
-        it.value()->setVisible(ini.ReadBool(kToolbarSection, ToolbarSettingsKey(it.key()),
-                                            DefaultToolbarVisible(it.key())));
+        const bool visible = ini.ReadBool(kToolbarSection, ToolbarSettingsKey(it.key()),
+                                          DefaultToolbarVisible(it.key()));
+        it.value()->setVisible(visible);
+        if (QAction *command = ButtonCommand(it.key()))
+            command->setProperty(kToolbarFlag, visible);
     }
     for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it) {
         const bool visible = ini.ReadBool(kToolbarSection, ToolbarSettingsKey(it.key()),
                                           DefaultToolbarVisible(it.key()));
         m_barVisible.insert(it.key(), visible);
         UpdateSeparators(it.value());
-        // A bar without a visible button stays hidden.
-        it.value()->setVisible(visible && HasVisibleButton(it.value()));
     }
+    ArrangeToolbars(ini);
+    for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it) {
+        // A bar without a visible button stays hidden.
+        it.value()->setVisible(m_barVisible.value(it.key()) && HasVisibleButton(it.value()));
+    }
+}
+
+void TToolbars::ArrangeToolbars(const TIniFile &ini)
+{
+    // With saved places the bars go back to their rows in the top bar, left to right, or float
+    // where they were; bars without a saved place join the last row. Without any, the bars are
+    // laid out left to right in rows that fit the window, "Edit" heading the second row.
+    std::vector<QStringList> rows;
+    QMap<QString, QRect> floating;
+    if (ini.SectionExists(kPositionSection)) {
+        std::vector<std::pair<QString, TToolbarPlace>> docked;
+        QStringList unplaced;
+        // A bar that floated off the screens of this start floats on one of them.
+        QList<QRect> screens;
+        for (const QScreen *screen : QGuiApplication::screens())
+            screens << screen->availableGeometry();
+        for (const QString &name : ToolbarNames()) {
+            const QString key = ToolbarSettingsKey(name);
+            const int left = ini.ReadInteger(kPositionSection, key + QStringLiteral(" left"), kNoToolbarPosition);
+            const int top = ini.ReadInteger(kPositionSection, key + QStringLiteral(" top"), kNoToolbarPosition);
+            if (left == kNoToolbarPosition || top == kNoToolbarPosition) {
+                unplaced << name;
+                continue;
+            }
+            TToolbarPlace place;
+            place.docked = ini.ReadBool(kPositionSection, key + QStringLiteral(" docked"), true);
+            place.left = left;
+            place.top = top;
+            place.width = ini.ReadInteger(kPositionSection, key + QStringLiteral(" width"), 0);
+            place.height = ini.ReadInteger(kPositionSection, key + QStringLiteral(" height"), 0);
+            if (place.docked)
+                docked.emplace_back(name, place);
+            else
+                floating.insert(name, FitOnScreens(place.left, place.top, place.width, place.height,
+                                                   screens, QSize(24, 24)));
+        }
+        rows = ToolbarRows(docked);
+        if (rows.empty())
+            rows.emplace_back();
+        rows.back() << unplaced;
+    } else {
+        std::vector<std::pair<QString, int>> widths;
+        for (const QString &name : ToolbarNames()) {
+            QToolBar *bar = m_bars.value(name);
+            const bool shown = m_barVisible.value(name) && HasVisibleButton(bar);
+            widths.emplace_back(name, shown ? bar->sizeHint().width() : 0);
+        }
+        const int clientWidth = m_main->width() >= 320 ? m_main->width() : 1024;
+        rows = DefaultToolbarRows(widths, clientWidth);
+    }
+    // Floating bars need the main window's own layout state, which alone can float a bar.
+    if (!floating.isEmpty() && m_main->restoreState(ToolbarLayoutState(rows, floating)))
+        return;
+    bool first = true;
+    for (const QStringList &row : rows) {
+        if (row.isEmpty())
+            continue;
+        if (!first)
+            m_main->addToolBarBreak(Qt::TopToolBarArea);
+        first = false;
+        for (const QString &name : row)
+            m_main->addToolBar(Qt::TopToolBarArea, m_bars.value(name));
+    }
+    // Bars that could not float join the last row.
+    for (auto it = floating.cbegin(); it != floating.cend(); ++it)
+        m_main->addToolBar(Qt::TopToolBarArea, m_bars.value(it.key()));
 }
 
 bool TToolbars::HasVisibleButton(const QToolBar *bar) const
@@ -154,8 +272,11 @@ void TToolbars::SetToolbarVisible(bool visible, const QString &name)
     // A bar asked for whose buttons are all hidden shows them all, rather than nothing.
     if (visible && !HasVisibleButton(bar)) {
         for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
-            if (it.key().section(' ', 0, 0) == name)
+            if (it.key().section(' ', 0, 0) == name) {
                 it.value()->setVisible(true);
+                if (QAction *command = ButtonCommand(it.key()))
+                    command->setProperty(kToolbarFlag, true);
+            }
         }
         UpdateSeparators(bar);
     }
@@ -174,6 +295,8 @@ void TToolbars::SetButtonVisible(const QString &name, bool visible)
     if (!entry)
         return;
     entry->setVisible(visible);
+    if (QAction *command = ButtonCommand(name))
+        command->setProperty(kToolbarFlag, visible);
     const QString barName = name.section(' ', 0, 0);
     if (QToolBar *bar = m_bars.value(barName)) {
         UpdateSeparators(bar);
@@ -190,14 +313,92 @@ void TToolbars::SaveToolbars(TIniFile &ini) const
     }
     for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it)
         batch.WriteBool(kToolbarSection, ToolbarSettingsKey(it.key()), it.value()->isVisible());
+    for (const QString &name : ToolbarNames()) {
+        if (!m_bars.contains(name))
+            continue;
+        const TToolbarPlace place = Place(name);
+        const QString key = ToolbarSettingsKey(name);
+        batch.WriteBool(kPositionSection, key + QStringLiteral(" docked"), place.docked);
+        batch.WriteInteger(kPositionSection, key + QStringLiteral(" left"), place.left);
+        batch.WriteInteger(kPositionSection, key + QStringLiteral(" top"), place.top);
+        batch.WriteInteger(kPositionSection, key + QStringLiteral(" height"), place.height);
+        batch.WriteInteger(kPositionSection, key + QStringLiteral(" width"), place.width);
+    }
     batch.Commit();
 }
 
-namespace {
+TToolbarPlace TToolbars::Place(const QString &name) const
+{
+    TToolbarPlace place;
+    const QToolBar *bar = m_bars.value(name);
+    if (!bar)
+        return place;
+    place.docked = !bar->isFloating();
+    const QRect rect = place.docked ? QRect(bar->mapTo(m_main, QPoint(0, 0)), bar->size()) : bar->geometry();
+    place.left = rect.left();
+    place.top = rect.top();
+    place.width = rect.width();
+    place.height = rect.height();
+    return place;
+}
+
+TToolBarItems TToolbars::Items() const
+{
+    TToolBarItems items;
+    for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it)
+        items.Set(it.key(), m_barVisible.value(it.key(), !it.value()->isHidden()));
+    for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it)
+        items.Set(it.key(), it.value()->isVisible());
+    return items;
+}
+
+void TToolbars::ApplyItems(const TToolBarItems &items)
+{
+    for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
+        if (!items.Contains(it.key()))
+            continue;
+        it.value()->setVisible(items.Visible(it.key()));
+        if (QAction *command = ButtonCommand(it.key()))
+            command->setProperty(kToolbarFlag, items.Visible(it.key()));
+    }
+    for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it) {
+        if (items.Contains(it.key()))
+            m_barVisible[it.key()] = items.Visible(it.key());
+        UpdateSeparators(it.value());
+        it.value()->setVisible(m_barVisible.value(it.key()) && HasVisibleButton(it.value()));
+        if (it.value()->isVisible())
+            it.value()->adjustSize();
+    }
+}
+
+QStringList TToolbars::ButtonNames(const QString &toolbar) const
+{
+    QStringList names;
+    const QToolBar *bar = m_bars.value(toolbar);
+    if (!bar)
+        return names;
+    for (QAction *entry : bar->actions()) {
+        for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
+            if (it.value() == entry) {
+                names << it.key();
+                break;
+            }
+        }
+    }
+    return names;
+}
+
+QAction *TToolbars::ButtonCommand(const QString &name) const
+{
+    const auto *entry = qobject_cast<const QWidgetAction *>(m_buttons.value(name));
+    const auto *button = entry ? qobject_cast<const QToolButton *>(entry->defaultWidget()) : nullptr;
+    return button ? button->defaultAction() : nullptr;
+}
 
 // Every command of the menus with its key name: category (the action's own, else its top-level
 // menu's caption) and caption; separators, submenu items and recent-file entries have none.
-void ForEachCommand(const QMenuBar *menus, const std::function<void(QAction *, const QString &)> &visit)
+void TToolbars::ForEachCommand(const QMenuBar *menus,
+                               const std::function<void(QAction *, const QString &, const QString &)> &visit)
 {
     std::function<void(const QMenu *, const QString &)> walk = [&](const QMenu *menu, const QString &top) {
         for (QAction *action : menu->actions()) {
@@ -210,7 +411,7 @@ void ForEachCommand(const QMenuBar *menus, const std::function<void(QAction *, c
             const QVariant category = action->property("category");
             const QString key = CommandKeyName(category.isValid() ? category.toString() : top, action->text());
             if (!key.isEmpty())
-                visit(action, key);
+                visit(action, key, top);
         }
     };
     for (QAction *action : menus->actions()) {
@@ -219,15 +420,17 @@ void ForEachCommand(const QMenuBar *menus, const std::function<void(QAction *, c
     }
 }
 
-}  // namespace
-
 void TToolbars::LoadShortcuts(const QMenuBar *menus, const TIniFile &ini)
 {
     const QString section = QStringLiteral("Shortcuts");
-    if (!ini.SectionExists(section))
+    const bool haveShortcuts = ini.SectionExists(section);
+    const bool haveFlags = ini.SectionExists(kToolbarSection);
+    if (!haveShortcuts && !haveFlags)
         return;
-    ForEachCommand(menus, [&](QAction *action, const QString &key) {
-        if (!ini.ValueExists(section, key))
+    ForEachCommand(menus, [&](QAction *action, const QString &key, const QString &) {
+        if (haveFlags && ini.ValueExists(kToolbarSection, key))
+            action->setProperty(kToolbarFlag, ini.ReadBool(kToolbarSection, key, false));
+        if (!haveShortcuts || !ini.ValueExists(section, key))
             return;
         QList<QKeySequence> keys;
         for (const QString &text : ShortcutsFromValue(ini.ReadString(section, key))) {
@@ -248,11 +451,12 @@ bool TToolbars::SaveShortcuts(const QMenuBar *menus, TIniFile &ini)
 {
     TIniFile::Batch batch(ini);
     const QString section = QStringLiteral("Shortcuts");
-    ForEachCommand(menus, [&](QAction *action, const QString &key) {
+    ForEachCommand(menus, [&](QAction *action, const QString &key, const QString &) {
         QStringList texts;
         for (const QKeySequence &sequence : action->shortcuts())
             texts << sequence.toString(QKeySequence::PortableText);
         batch.WriteString(section, key, ShortcutsValue(texts));
+        batch.WriteBool(kToolbarSection, key, action->property(kToolbarFlag).toBool());
     });
     return batch.Commit();
 }

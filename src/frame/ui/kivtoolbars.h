@@ -4,15 +4,20 @@
 // that has an icon; the visibility of bars and buttons comes from the settings file or, when
 // it has none, from the default table.
 
+#include "kivtools_model.h"
+
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QAction;
 class QMainWindow;
 class QMenu;
 class QMenuBar;
+class QRect;
 class QToolBar;
 
 namespace kiv {
@@ -40,18 +45,39 @@ public:
     /// Shows or hides a button; separators and the bar follow.
     void SetButtonVisible(const QString &name, bool visible);
 
-    /// Writes the visibility of every tool bar and button to section "Toolbar".
+    /// Writes the visibility of every tool bar and button to section "Toolbar" and where each
+    /// tool bar sits to section "Toolbar Position".
     void SaveToolbars(TIniFile &ini) const;
+
+    /// The registry: every tool bar and button with its visibility.
+    TToolBarItems Items() const;
+    /// Every tool bar and button takes the visibility `items` gives it (names that are not
+    /// there keep theirs); tool bars without a visible button are hidden.
+    void ApplyItems(const TToolBarItems &items);
+    /// The button names of a tool bar ("Edit Copy"), in the bar's order.
+    QStringList ButtonNames(const QString &toolbar) const;
+    /// The menu command a button runs.
+    QAction *ButtonCommand(const QString &name) const;
+    /// Where a tool bar sits now.
+    TToolbarPlace Place(const QString &name) const;
 
     /// Gives every menu command the shortcuts of its key in section "Shortcuts" (primary, then
     /// secondary ones); a command without a key keeps the shortcuts it has. A text that is no
-    /// key combination is skipped.
+    /// key combination is skipped. The command's tool bar flag (property "toolbarFlag") comes
+    /// from its key in section "Toolbar".
     static void LoadShortcuts(const QMenuBar *menus, const TIniFile &ini);
-    /// Writes every menu command's shortcuts to section "Shortcuts".
+    /// Writes every menu command's shortcuts to section "Shortcuts" and its tool bar flag to
+    /// section "Toolbar".
     static bool SaveShortcuts(const QMenuBar *menus, TIniFile &ini);
+
+    /// Calls `visit` for every menu command that has a key name, with that name and the caption
+    /// of its top-level menu.
+    static void ForEachCommand(const QMenuBar *menus,
+                               const std::function<void(QAction *, const QString &key, const QString &menu)> &visit);
 
 private:
     QToolBar *CreateToolbar(const QString &name, const QMenu *menu);
+    void ArrangeToolbars(const TIniFile &ini);
     void UpdateSeparators(QToolBar *bar) const;
     bool HasVisibleButton(const QToolBar *bar) const;
 
