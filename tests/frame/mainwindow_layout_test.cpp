@@ -287,6 +287,21 @@ TEST_F(MainWindowLayoutTest, FirstStartToolbarsFillTwoRowsWithEditHeadingTheSeco
     ASSERT_GE(rows.size(), 2u);
     EXPECT_EQ(rows[0].first(), "General");
     EXPECT_EQ(rows[1].first(), "Edit");
+
+    // The Tools bar, never shown, has no place to save; shown after the next start it joins
+    // the last row instead of pushing General aside.
+    Restart();
+    const TIniFile ini(SettingsFilePath());
+    EXPECT_EQ(ini.ReadInteger("Toolbar Position", "Tools left", 0), kNoToolbarPosition);
+    EXPECT_EQ(ini.ReadInteger("Toolbar Position", "Edit left", kNoToolbarPosition), 0);
+    toolbars = m_main->Toolbars();
+    EXPECT_EQ(Rows(*toolbars), rows);
+    toolbars->SetToolbarVisible(true, "Tools");
+    Settle();
+    const std::vector<QStringList> withTools = Rows(*toolbars);
+    ASSERT_EQ(withTools.size(), rows.size());
+    EXPECT_EQ(withTools.front(), rows.front());
+    EXPECT_EQ(withTools.back().last(), "Tools");
 }
 
 TEST_F(MainWindowLayoutTest, ToolbarPlacesVisibilityAndShortcutsComeBack)

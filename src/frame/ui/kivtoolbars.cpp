@@ -5,6 +5,7 @@
 #include "screenfit.h"
 
 #include <QDataStream>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QIODevice>
 #include <QKeySequence>
@@ -151,6 +152,7 @@ void TToolbars::BuildToolbars(const QMenuBar *menus, const TIniFile &ini)
     for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it) {
         // A bar without a visible button stays hidden.
         it.value()->setVisible(m_barVisible.value(it.key()) && HasVisibleButton(it.value()));
+        it.value()->installEventFilter(this);
     }
 }
 
@@ -182,6 +184,7 @@ void TToolbars::ArrangeToolbars(const TIniFile &ini)
             place.top = top;
             place.width = ini.ReadInteger(kPositionSection, key + QStringLiteral(" width"), 0);
             place.height = ini.ReadInteger(kPositionSection, key + QStringLiteral(" height"), 0);
+            m_hiddenPlaces.insert(name, place);
             if (place.docked)
                 docked.emplace_back(name, place);
             else
@@ -329,10 +332,32 @@ void TToolbars::SaveToolbars(TIniFile &ini) const
 
 TToolbarPlace TToolbars::Place(const QString &name) const
 {
-    TToolbarPlace place;
     const QToolBar *bar = m_bars.value(name);
     if (!bar)
-        return place;
+        return {};
+    if (!bar->isHidden())
+        return LivePlace(bar);
+    // A hidden bar has no place of its own on the screen: it keeps the one it had when it was
+    // last shown, or the one it came with; a bar never seen has none.
+    if (m_hiddenPlaces.contains(name))
+        return m_hiddenPlaces.value(name);
+    return TToolbarPlace{true, kNoToolbarPosition, kNoToolbarPosition, kNoToolbarPosition, kNoToolbarPosition};
+}
+
+bool TToolbars::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Hide) {
+        for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it) {
+            if (it.value() == watched)
+                m_hiddenPlaces.insert(it.key(), LivePlace(it.value()));
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+TToolbarPlace TToolbars::LivePlace(const QToolBar *bar) const
+{
+    TToolbarPlace place;
     place.docked = !bar->isFloating();
     const QRect rect = place.docked ? QRect(bar->mapTo(m_main, QPoint(0, 0)), bar->size()) : bar->geometry();
     place.left = rect.left();
@@ -366,8 +391,6 @@ void TToolbars::ApplyItems(const TToolBarItems &items)
             m_barVisible[it.key()] = items.Visible(it.key());
         UpdateSeparators(it.value());
         it.value()->setVisible(m_barVisible.value(it.key()) && HasVisibleButton(it.value()));
-        if (it.value()->isVisible())
-            it.value()->adjustSize();
     }
 }
 

@@ -75,7 +75,11 @@ public:
     static void ForEachCommand(const QMenuBar *menus,
                                const std::function<void(QAction *, const QString &key, const QString &menu)> &visit);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    TToolbarPlace LivePlace(const QToolBar *bar) const;
     QToolBar *CreateToolbar(const QString &name, const QMenu *menu);
     void ArrangeToolbars(const TIniFile &ini);
     void UpdateSeparators(QToolBar *bar) const;
@@ -86,6 +90,7 @@ private:
     QMap<QString, QToolBar *> m_bars;       /// by tool bar name
     QMap<QString, QAction *> m_buttons;     /// by tool bar name + " " + caption
     QMap<QString, bool> m_barVisible;       /// the wanted visibility of each bar
+    QMap<QString, TToolbarPlace> m_hiddenPlaces;   /// where each bar was when it was last shown
 };
 
 }  // namespace kiv
