@@ -313,7 +313,7 @@ std::vector<TAnalogSelect> AnalogSelectBits(const TTarget &t)
     return result;
 }
 
-std::string AnalogSelectFunction(const std::vector<TAnalogSelect> &select)
+std::string AnalogSelectFunction(const std::vector<TAnalogSelect> &select, const TTarget *target)
 {
     std::ostringstream f;
     f << "// setup_adc_ports: the select bit of each analog channel's pin\n// ";
@@ -323,6 +323,13 @@ std::string AnalogSelectFunction(const std::vector<TAnalogSelect> &select)
     std::map<std::string, int> masks;
     for (const TAnalogSelect &s : select)
         masks[s.reg] |= 1 << s.bit;
+    // Select bits of pins without a converter channel are cleared too: those pins are digital.
+    if (target) {
+        for (const auto &[name, where] : target->bitNames) {
+            if (masks.count(where.first) && name.rfind("ANS", 0) == 0)
+                masks[where.first] |= 1 << where.second;
+        }
+    }
     for (const auto &[reg, mask] : masks) {
         f << "   sel = 0;\n";
         for (const TAnalogSelect &s : select) {
@@ -492,7 +499,7 @@ std::string DeviceHeaderText(const TTarget &t)
           << "enum { __ADC_RESOLUTION = " << resolution << " };\n";
         const std::vector<TAnalogSelect> select = AnalogSelectBits(t);
         if (!select.empty())
-            h << AnalogSelectFunction(select);
+            h << AnalogSelectFunction(select, &t);
     }
 
     h << "\n#include <vyncrt.h>\n#endif\n";

@@ -31,8 +31,9 @@ struct TAnalogSelect {
 std::vector<TAnalogSelect> AnalogSelectBits(const TTarget &target);
 
 /// The function __adc_pin_select(int32 channels) of the device header: sets each channel's
-/// select bit from bit `channel` of its argument and clears the others.
-std::string AnalogSelectFunction(const std::vector<TAnalogSelect> &select);
+/// select bit from bit `channel` of its argument and clears the others (with `target`, also the
+/// select bits of pins without a channel).
+std::string AnalogSelectFunction(const std::vector<TAnalogSelect> &select, const TTarget *target = nullptr);
 
 /// The hardware serial port of a part: its registers and flags, and its usual pins.
 struct TUsart {

@@ -81,7 +81,8 @@ TEST_P(VyncAdc, ReadReturnsTheVoltageOnThePin)
     const TRunResult r = kiv::vynctest::RunInstalled(source, 200000, Voltage("p" + lower.substr(3), c.pin, c.volts));
     ASSERT_TRUE(r.finished) << c.title << "\n" << r.messages;
     ASSERT_EQ(r.output.find("rror"), std::string::npos) << r.output.substr(0, 3000);
-    EXPECT_EQ(Value(r, "value"), Expected(c.volts, 10, c.bits)) << c.title;
+    const int resolution = part == "PIC16F1788" ? 12 : 10;
+    EXPECT_EQ(Value(r, "value"), Expected(c.volts, resolution, c.bits)) << c.title;
     if (!select.empty()) {
         EXPECT_EQ(Value(r, "sel"), c.selectValue) << c.title << ": " << select;
     }
@@ -102,6 +103,9 @@ const TAdcCase kAdcCases[] = {
     {"ANSELA by pin", "PIC16F1823", "#device ADC=10", "sAN3", 3, "porta4", 1.26, 10, "ANSELA", 0x10},
     {"ANSELC by pin", "PIC16F1823", "#device ADC=10", "sAN5|sAN0", 5, "portc1", 3.99, 10, "ANSELC", 0x02},
     {"ANSELC from the 14-pin pin-out", "PIC16F1503", "#device ADC=10", "sAN6", 6, "portc2", 2.33, 10, "ANSELC", 0x04},
+    // A 12-bit converter: single-ended, the whole result; and its eight high bits.
+    {"twelve bits", "PIC16F1788", "#device ADC=12", "sAN1", 1, "porta1", 3.01, 12, "ANSELA", 0x02},
+    {"twelve bits read as eight", "PIC16F1788", "", "sAN1", 1, "porta1", 3.01, 8, "ANSELA", 0x02},
 };
 
 INSTANTIATE_TEST_SUITE_P(Parts, VyncAdc, ::testing::ValuesIn(kAdcCases));
