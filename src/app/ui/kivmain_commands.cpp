@@ -10,6 +10,7 @@
 #include "kivcommands_model.h"
 #include "kivdasm.h"
 #include "kivfcd.h"
+#include "kivenv.h"
 #include "kivini.h"
 #include "kivmain.h"
 #include "kivmain_compile.h"
@@ -614,7 +615,14 @@ void Tfkivmain::BuildToolbars()
 {
     m_toolbars = new TToolbars(this, CompileParts()->CompilerSelectBar);
     const TIniFile ini(SettingsFilePath());
-    m_toolbars->BuildToolbars(menuBar(), ini);
+    // The tool bars come before the window takes its stored or first-start size: their rows
+    // are made for the width it is about to get.
+    int width = FirstStartGeometry(AvailableScreenArea()).width;
+    if (ini.ValueExists(QStringLiteral("kivform"), QStringLiteral("width")))
+        width = ini.ReadInteger(QStringLiteral("kivform"), QStringLiteral("width"), width);
+    if (ini.ReadInteger(QStringLiteral("kivform"), QStringLiteral("size"), 0) == 2)
+        width = AvailableScreenArea().width();
+    m_toolbars->BuildToolbars(menuBar(), ini, width);
     TToolbars::LoadShortcuts(menuBar(), ini);
     m_customize = new Tfkivtools(m_toolbars, menuBar(), SettingsFilePath(), this);
 

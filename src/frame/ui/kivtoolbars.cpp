@@ -125,7 +125,7 @@ QToolBar *TToolbars::CreateToolbar(const QString &name, const QMenu *menu)
     return bar;
 }
 
-void TToolbars::BuildToolbars(const QMenuBar *menus, const TIniFile &ini)
+void TToolbars::BuildToolbars(const QMenuBar *menus, const TIniFile &ini, int clientWidth)
 {
     for (const QString &name : ToolbarNames()) {
         QToolBar *bar = name == QLatin1String("Compiler-Select") && m_compilerSelect
@@ -148,7 +148,7 @@ void TToolbars::BuildToolbars(const QMenuBar *menus, const TIniFile &ini)
         m_barVisible.insert(it.key(), visible);
         UpdateSeparators(it.value());
     }
-    ArrangeToolbars(ini);
+    ArrangeToolbars(ini, clientWidth);
     for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it) {
         // A bar without a visible button stays hidden.
         it.value()->setVisible(m_barVisible.value(it.key()) && HasVisibleButton(it.value()));
@@ -156,7 +156,7 @@ void TToolbars::BuildToolbars(const QMenuBar *menus, const TIniFile &ini)
     }
 }
 
-void TToolbars::ArrangeToolbars(const TIniFile &ini)
+void TToolbars::ArrangeToolbars(const TIniFile &ini, int clientWidth)
 {
     // With saved places the bars go back to their rows in the top bar, left to right, or float
     // where they were; bars without a saved place join the last row. Without any, the bars are
@@ -202,7 +202,8 @@ void TToolbars::ArrangeToolbars(const TIniFile &ini)
             const bool shown = m_barVisible.value(name) && HasVisibleButton(bar);
             widths.emplace_back(name, shown ? bar->sizeHint().width() : 0);
         }
-        const int clientWidth = m_main->width() >= 320 ? m_main->width() : 1024;
+        if (clientWidth <= 0)
+            clientWidth = m_main->width() >= 320 ? m_main->width() : 1024;
         rows = DefaultToolbarRows(widths, clientWidth);
     }
     // Floating bars need the main window's own layout state, which alone can float a bar.

@@ -32,8 +32,10 @@ public:
     TToolbars(QMainWindow *main, QToolBar *compilerSelect);
 
     /// Builds every tool bar from the menu of the same caption ("General" from "File"),
-    /// places them in the top area and applies the visibility stored in `ini`.
-    void BuildToolbars(const QMenuBar *menus, const TIniFile &ini);
+    /// places them in the top area and applies the visibility stored in `ini`. Without stored
+    /// places the rows are made to fit `clientWidth` (the width the window is about to get;
+    /// 0: its present width).
+    void BuildToolbars(const QMenuBar *menus, const TIniFile &ini, int clientWidth = 0);
 
     /// The tool bar of that name, or nullptr.
     QToolBar *Toolbar(const QString &name) const;
@@ -81,7 +83,7 @@ protected:
 private:
     TToolbarPlace LivePlace(const QToolBar *bar) const;
     QToolBar *CreateToolbar(const QString &name, const QMenu *menu);
-    void ArrangeToolbars(const TIniFile &ini);
+    void ArrangeToolbars(const TIniFile &ini, int clientWidth);
     void UpdateSeparators(QToolBar *bar) const;
     bool HasVisibleButton(const QToolBar *bar) const;
 
