@@ -90,6 +90,15 @@ public:
         return *m_session->main;
     }
 
+    /// The shipped help set in the installation, as setup installs it.
+    void InstallHelp()
+    {
+        const QString help = SourceDir() + "/data/lumo/vync.help";
+        QDir().mkpath(root + "inst/lumo/vync.help");
+        for (const QString &name : QDir(help).entryList(QDir::Files))
+            QFile::copy(help + "/" + name, root + "inst/lumo/vync.help/" + name);
+    }
+
     QString File(const QString &name, const QByteArray &data)
     {
         EXPECT_TRUE(WriteFile(root + name, data));
@@ -384,10 +393,7 @@ TEST_F(Walkthrough, AMissingEditorFontFallsBackToTheFixedPitchFontAndIsShownSo)
 // entry does; the help window opens over the main window and closes with Escape.
 TEST_F(Walkthrough, KeywordHelpFindsWhatTheIndexFindsInAWindowOverTheMainWindow)
 {
-    const QString help = SourceDir() + "/data/lumo/vync.help";
-    QDir().mkpath(root + "inst/lumo/vync.help");
-    for (const QString &name : QDir(help).entryList(QDir::Files))
-        QFile::copy(help + "/" + name, root + "inst/lumo/vync.help/" + name);
+    InstallHelp();
     TOvcTextFileEditorSyntax *editor = Open(File("w/help.asm", "        pagesel main\n"));
     ASSERT_NE(editor, nullptr);
     editor->SetCaretPos(TextPos{1, 12});
@@ -409,6 +415,26 @@ TEST_F(Walkthrough, KeywordHelpFindsWhatTheIndexFindsInAWindowOverTheMainWindow)
     for (int wait = 0; wait < 50 && QApplication::activeWindow() != &Main(); ++wait)
         QTest::qWait(20);
     EXPECT_EQ(QApplication::activeWindow(), &Main());
+}
+
+TEST_F(Walkthrough, KeywordHelpOnABuiltInOfACProgramOpensItsOwnPage)
+{
+    InstallHelp();
+    for (const QString name : {"output_high", "read_adc", "i2c_write", "printf", "delay_ms"}) {
+        // The caret inside the name, past its first letter.
+        TOvcTextFileEditorSyntax *editor =
+            Open(File("w/f1_" + name + ".c", ("void main()\n{\n   " + name + "(1);\n}\n").toUtf8()));
+        ASSERT_NE(editor, nullptr);
+        editor->SetCaretPos(TextPos{3, 6});
+        QTest::keyClick(editor, Qt::Key_F1);
+        auto *window = Main().findChild<Tfkivhelpwin *>();
+        ASSERT_NE(window, nullptr) << name.toStdString();
+        EXPECT_TRUE(window->isVisible()) << name.toStdString();
+        EXPECT_EQ(window->Source().fileName(), name + ".htm");
+        window->hide();
+        Main().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&Main()));
+    }
 }
 
 }  // namespace
