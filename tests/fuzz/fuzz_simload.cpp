@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -29,12 +30,20 @@ KIV_FUZZ_TARGET(simload)
     const std::string path = kiv::fuzz::WriteScratchFile("program", data, size);
     const std::string text(reinterpret_cast<const char *>(data), size);
     std::string summary;
-    for (const char *name : {"PIC10F200", "PIC16F877A", "PIC16F1827", "PIC18F452"}) {
-        const TSimDevice *device = FindSimDevice(name);
-        if (!device)
-            std::abort();   // the device table lacks a part the target needs
+    static const char *const names[] = {"PIC10F200", "PIC16F877A", "PIC16F1827", "PIC18F452"};
+    // Made once: a download erases the part first and resets it afterwards, as the debugger's
+    // part is loaded again and again.
+    static std::unique_ptr<TSimulator> sims[std::size(names)];
+    for (std::size_t n = 0; n < std::size(names); ++n) {
+        const char *name = names[n];
+        if (!sims[n]) {
+            const TSimDevice *device = FindSimDevice(name);
+            if (!device)
+                std::abort();   // the device table lacks a part the target needs
+            sims[n] = std::make_unique<TSimulator>(*device);
+        }
+        TSimulator *sim = sims[n].get();
         for (const bool fromFile : {true, false}) {
-            auto sim = std::make_unique<TSimulator>(*device);
             std::string error;
             const bool ok = fromFile ? LoadProgramFile(*sim, path, error) : LoadHexText(*sim, text, error);
             if (!ok) {
