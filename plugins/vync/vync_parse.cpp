@@ -2,10 +2,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 namespace kiv::vync {
 
 namespace {
+
+/// Constant folding wraps around as the target's arithmetic does: the sum, difference or
+/// product is taken modulo 2^64 (signed overflow would be undefined) and read back as signed.
+std::int64_t Wrap(std::uint64_t v)
+{
+    return static_cast<std::int64_t>(v);
+}
 
 const TBuiltinInfo kBuiltins[] = {
     {"delay_cycles", 1, 1, 0},
@@ -2597,16 +2605,16 @@ TExpr *TParser::Binary(TOp op, TExpr *a, TExpr *b, const TSourceSpan &at)
         const std::int64_t x = a->value, y = b->value;
         std::int64_t v = 0;
         switch (op) {
-        case TOp::Add: v = x + y; break;
-        case TOp::Sub: v = x - y; break;
-        case TOp::Mul: v = x * y; break;
+        case TOp::Add: v = Wrap(static_cast<std::uint64_t>(x) + static_cast<std::uint64_t>(y)); break;
+        case TOp::Sub: v = Wrap(static_cast<std::uint64_t>(x) - static_cast<std::uint64_t>(y)); break;
+        case TOp::Mul: v = Wrap(static_cast<std::uint64_t>(x) * static_cast<std::uint64_t>(y)); break;
         case TOp::Div:
         case TOp::Mod:
             if (y == 0) {
                 m_messages.Error(vmDivideByZero, at, "Division by zero");
                 return Const(0, nullptr, at, true);
             }
-            v = op == TOp::Div ? x / y : x % y;
+            v = y == -1 ? (op == TOp::Div ? Wrap(0 - static_cast<std::uint64_t>(x)) : 0) : op == TOp::Div ? x / y : x % y;
             break;
         case TOp::And: v = x & y; break;
         case TOp::Or: v = x | y; break;
@@ -2631,16 +2639,16 @@ TExpr *TParser::Binary(TOp op, TExpr *a, TExpr *b, const TSourceSpan &at)
         const std::int64_t x = a->value, y = b->value;
         std::int64_t v = 0;
         switch (op) {
-        case TOp::Add: v = x + y; break;
-        case TOp::Sub: v = x - y; break;
-        case TOp::Mul: v = x * y; break;
+        case TOp::Add: v = Wrap(static_cast<std::uint64_t>(x) + static_cast<std::uint64_t>(y)); break;
+        case TOp::Sub: v = Wrap(static_cast<std::uint64_t>(x) - static_cast<std::uint64_t>(y)); break;
+        case TOp::Mul: v = Wrap(static_cast<std::uint64_t>(x) * static_cast<std::uint64_t>(y)); break;
         case TOp::Div:
         case TOp::Mod:
             if (y == 0) {
                 m_messages.Error(vmDivideByZero, at, "Division by zero");
                 return Const(0, t, at);
             }
-            v = op == TOp::Div ? x / y : x % y;
+            v = y == -1 ? (op == TOp::Div ? Wrap(0 - static_cast<std::uint64_t>(x)) : 0) : op == TOp::Div ? x / y : x % y;
             break;
         case TOp::And: v = x & y; break;
         case TOp::Or: v = x | y; break;

@@ -63,6 +63,15 @@ void main() {
          {{"q8", 28}, {"r8", 4}, {"q16", 487}, {"r16", 99}, {"q32", 61034}, {"r32", 14742}, {"sa", -14, true},
           {"sc", 1845, true}, {"se", -123456 - 789, true}, {"a", 200 * 7 % 256}, {"c", (60000 + 369 - 1) % 65536},
           {"e", 4000065537LL % 4294967296LL}}},
+        {"constants folded with wrap-around (no signed overflow in the compiler)", "PIC16F877A", R"(
+int32 w1, w2; int16 w3;
+void main() {
+   w1 = 0xFFFFFFFF * 0xFFFFFFFF;
+   w2 = 4000000000 + 4000000000;
+   w3 = 0xFFFF * 0xFFFF;
+}
+)",
+         {{"w1", 1}, {"w2", 8000000000LL % 4294967296LL}, {"w3", 1}}},
         {"comparisons, signed and unsigned", "PIC16F877A", R"(
 int8 r1, r2, r3, r4, r5, r6, r7, r8;
 signed int8 x = -5; int8 y = 250; signed int16 sx = -300; int16 uy = 40000; int32 big = 3000000000;
