@@ -1,6 +1,7 @@
 #include "kivmain.h"
 
 #include "kivini.h"
+#include "kivmain_debug.h"
 #include "kivnotebook.h"
 #include "kivprompt.h"
 #include "pc_chipr.h"
@@ -47,6 +48,10 @@ Tfkivmain::Tfkivmain(TCommandLine commandLine, QWidget *parent)
 Tfkivmain::~Tfkivmain()
 {
     qApp->removeEventFilter(this);
+    // The editors' viewports are hidden after this body has run, while this object is no
+    // longer a Tfkivmain: their events must not reach the debug parts' filter then.
+    if (m_debug)
+        m_debug->MainClosing();
 }
 
 void Tfkivmain::FormCreate()

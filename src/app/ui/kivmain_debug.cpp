@@ -315,6 +315,8 @@ void TDebugParts::ShowSnapshotDialog()
 
 bool TDebugParts::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_mainClosing)
+        return false;
     auto *viewport = qobject_cast<QWidget *>(watched);
     auto *editor = viewport ? qobject_cast<TOvcTextFileEditorSyntax *>(viewport->parentWidget()) : nullptr;
     TDbgForm *form = m_main.DebugForm();

@@ -22,6 +22,9 @@ public:
     ~TDebugParts() override;
 
     TDbgFormModel *Session() const;
+    /// The main window is being destroyed: editor events reaching the filter while its children
+    /// go are no longer passed to the debug window.
+    void MainClosing() { m_mainClosing = true; }
     /// The "Snapshot" command: the snapshot dialog.
     void ShowSnapshotDialog();
 
@@ -61,6 +64,7 @@ private:
 
     Tfkivmain &m_main;
     bool m_busy = false;
+    bool m_mainClosing = false;
     TDebugCommands m_commands;
     bool m_windowsCommands = false;
 };

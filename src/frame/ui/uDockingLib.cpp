@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace kiv {
 
 namespace {
@@ -229,6 +231,15 @@ const QString kLeft = QStringLiteral("Left");
 const QString kVisible = QStringLiteral("Visible");
 const QString kOrientation = QStringLiteral("Orientation");
 
+// A rectangle from stored numbers, which may be anything: bounded so that its right and bottom
+// edges (left + width - 1) stay inside int; the fit to the screen comes later.
+QRect StoredRect(int left, int top, int width, int height)
+{
+    constexpr int kBound = 1 << 28;
+    return QRect(std::clamp(left, -kBound, kBound), std::clamp(top, -kBound, kBound),
+                 std::clamp(width, -kBound, kBound), std::clamp(height, -kBound, kBound));
+}
+
 // The saved place of a group window.
 struct TGroupPlace {
     QRect bounds;
@@ -242,7 +253,7 @@ TGroupPlace ReadGroupPlace(const TIniFile &ini, const QString &section)
     const int left = ini.ReadInteger(section, kDockHostLeft, 200);
     const int height = ini.ReadInteger(section, kDockHostHeight, 200);
     const int width = ini.ReadInteger(section, kDockHostWidth, 200);
-    place.bounds = QRect(left, top, width, height);
+    place.bounds = StoredRect(left, top, width, height);
     place.visible = ini.ReadBool(section, kDockHostVisible, false);
     return place;
 }
@@ -300,7 +311,7 @@ bool TDockingLib::RestoreFormPlace(const TIniFile &ini, TDockForm *form, const Q
     const int hostTag = ini.ReadInteger(section, kDockHostTag, 1);
     const bool visible = ini.ReadBool(section, kVisible, true);
     const bool docked = ini.ReadBool(section, kDocked, true);
-    const QRect bounds(left, top, width, height);
+    const QRect bounds = StoredRect(left, top, width, height);
 
     if (!docked) {
         form->setMinimumWidth(0);
