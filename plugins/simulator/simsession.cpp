@@ -105,6 +105,8 @@ bool TSimSession::EstablishCommunication(const std::string &settingsFile, std::s
     m_settingsFile = settingsFile;
     m_clockMHz = kDefaultClockMHz;
     std::vector<std::string> warnings;
+    // The analog inputs: a bad setting is reported and the inputs stay at 0 V with VDD 5 V.
+    m_analog = TAnalogInputs();
     if (!settingsFile.empty() && QFileInfo::exists(QString::fromStdString(settingsFile))) {
         QSettings settings(QString::fromStdString(settingsFile), QSettings::IniFormat);
         const QString value = settings.value(QStringLiteral("%1/%2").arg(kSettingsSection, kClockKey)).toString();
@@ -116,22 +118,17 @@ bool TSimSession::EstablishCommunication(const std::string &settingsFile, std::s
         } else if (ok) {
             m_clockMHz = mhz;
         }
-    }
-    // The analog inputs: a bad setting is reported and the inputs stay at 0 V with VDD 5 V.
-    m_analog = TAnalogInputs();
-    if (!settingsFile.empty() && QFileInfo::exists(QString::fromStdString(settingsFile))) {
-        QSettings settings(QString::fromStdString(settingsFile), QSettings::IniFormat);
         // Commas are separators of the setting; the INI reader reads a text with commas as a list.
         const QVariant stored = settings.value(QStringLiteral("%1/%2").arg(kSettingsSection, kAnalogKey));
-        const QString value = stored.typeId() == QMetaType::QStringList ? stored.toStringList().join(QLatin1Char(','))
-                                                                          : stored.toString();
+        const QString analogText = stored.typeId() == QMetaType::QStringList
+                                       ? stored.toStringList().join(QLatin1Char(','))
+                                       : stored.toString();
         std::string error;
         TAnalogInputs analog;
-        if (analog.Parse(value.toStdString(), error)) {
+        if (analog.Parse(analogText.toStdString(), error))
             m_analog = analog;
-        } else {
+        else
             warnings.push_back("The simulator's \"Analog inputs\" option: " + error + "; the analog inputs stay at 0 V.");
-        }
     }
     if (auto sim = std::atomic_load(&m_sim)) {
         sim->SetClockHz(m_clockMHz * 1e6);
