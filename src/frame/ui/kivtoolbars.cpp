@@ -136,11 +136,8 @@ void TToolbars::BuildToolbars(const QMenuBar *menus, const TIniFile &ini, int cl
         m_bars.insert(name, bar);
     }
     for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
-        const bool visible = ini.ReadBool(kToolbarSection, ToolbarSettingsKey(it.key()),
-                                          DefaultToolbarVisible(it.key()));
-        it.value()->setVisible(visible);
-        if (QAction *command = ButtonCommand(it.key()))
-            command->setProperty(kToolbarFlag, visible);
+        ShowButton(it.key(), it.value(), ini.ReadBool(kToolbarSection, ToolbarSettingsKey(it.key()),
+                                                      DefaultToolbarVisible(it.key())));
     }
     for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it) {
         const bool visible = ini.ReadBool(kToolbarSection, ToolbarSettingsKey(it.key()),
@@ -276,11 +273,8 @@ void TToolbars::SetToolbarVisible(bool visible, const QString &name)
     // A bar asked for whose buttons are all hidden shows them all, rather than nothing.
     if (visible && !HasVisibleButton(bar)) {
         for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
-            if (it.key().section(' ', 0, 0) == name) {
-                it.value()->setVisible(true);
-                if (QAction *command = ButtonCommand(it.key()))
-                    command->setProperty(kToolbarFlag, true);
-            }
+            if (it.key().section(' ', 0, 0) == name)
+                ShowButton(it.key(), it.value(), true);
         }
         UpdateSeparators(bar);
     }
@@ -298,9 +292,7 @@ void TToolbars::SetButtonVisible(const QString &name, bool visible)
     QAction *entry = m_buttons.value(name);
     if (!entry)
         return;
-    entry->setVisible(visible);
-    if (QAction *command = ButtonCommand(name))
-        command->setProperty(kToolbarFlag, visible);
+    ShowButton(name, entry, visible);
     const QString barName = name.section(' ', 0, 0);
     if (QToolBar *bar = m_bars.value(barName)) {
         UpdateSeparators(bar);
@@ -383,9 +375,7 @@ void TToolbars::ApplyItems(const TToolBarItems &items)
     for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
         if (!items.Contains(it.key()))
             continue;
-        it.value()->setVisible(items.Visible(it.key()));
-        if (QAction *command = ButtonCommand(it.key()))
-            command->setProperty(kToolbarFlag, items.Visible(it.key()));
+        ShowButton(it.key(), it.value(), items.Visible(it.key()));
     }
     for (auto it = m_bars.cbegin(); it != m_bars.cend(); ++it) {
         if (items.Contains(it.key()))
@@ -410,6 +400,14 @@ QStringList TToolbars::ButtonNames(const QString &toolbar) const
         }
     }
     return names;
+}
+
+void TToolbars::ShowButton(const QString &name, QAction *entry, bool visible)
+{
+    entry->setVisible(visible);
+    // The command's "Toolbar" flag is saved with the shortcuts: it follows its button.
+    if (QAction *command = ButtonCommand(name))
+        command->setProperty(kToolbarFlag, visible);
 }
 
 QAction *TToolbars::ButtonCommand(const QString &name) const

@@ -81,6 +81,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    /// Shows or hides a button and sets its command's tool bar flag to match.
+    void ShowButton(const QString &name, QAction *entry, bool visible);
     TToolbarPlace LivePlace(const QToolBar *bar) const;
     QToolBar *CreateToolbar(const QString &name, const QMenu *menu);
     void ArrangeToolbars(const TIniFile &ini, int clientWidth);
